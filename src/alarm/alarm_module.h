@@ -1,0 +1,6 @@
+// The alarm module's web resources.
+#pragma once
+
+#include "front/dispatchreq.h"
+
+extern const web_table alarm_table;

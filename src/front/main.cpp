@@ -1,0 +1,6 @@
+#include "front/intake.h"
+
+int main()
+{
+    return cgi_main();
+}

@@ -1,0 +1,6 @@
+// The network module's web resources.
+#pragma once
+
+#include "front/dispatchreq.h"
+
+extern const web_table network_table;

@@ -1,0 +1,6 @@
+// The ptz module's web resources.
+#pragma once
+
+#include "front/dispatchreq.h"
+
+extern const web_table ptz_table;

@@ -1,0 +1,6 @@
+// The status module's web resources.
+#pragma once
+
+#include "front/dispatchreq.h"
+
+extern const web_table status_table;

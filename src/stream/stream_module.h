@@ -1,0 +1,6 @@
+// The stream module's web resources.
+#pragma once
+
+#include "front/dispatchreq.h"
+
+extern const web_table stream_table;
