@@ -1,0 +1,39 @@
+#include "front/cgic.h"
+#include "link/web_utils.h"
+
+#include <cstring>
+
+int get_current_username(char *buffer, size_t size)
+{
+    if (buffer == nullptr || size == 0)
+        return -1;
+    buffer[0] = '\0';
+    const char *match = strstr(cgiCookie, "userName");
+    if (match == nullptr)
+        return -1;
+    // The item's value starts after "userName="; a value that still holds '=' keeps what follows it.
+    const char *start = match + strnlen(match, sizeof "userName=" - 1);
+    size_t length = strcspn(start, ";");
+    const char *equals = static_cast<const char *>(memchr(start, '=', length));
+    if (equals != nullptr) {
+        length -= static_cast<size_t>(equals + 1 - start);
+        start = equals + 1;
+    }
+    if (length > size - 1)
+        length = size - 1;
+    memcpy(buffer, start, length);
+    buffer[length] = '\0';
+    return 0;
+}
+
+int cgi_init_log_info(operation_log *record)
+{
+    if (record == nullptr)
+        return -1;
+    memset(record, 0, sizeof *record);
+    record->main_type = 4;
+    record->remote = 1;
+    get_current_username(record->user, sizeof record->user);
+    strncpy(record->ip, cgiRemoteAddr, sizeof record->ip - 1);
+    return 0;
+}

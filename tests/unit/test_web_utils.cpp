@@ -1,0 +1,212 @@
+// Shared utilities: session cookie, operation-log record, file helpers, file lock, chip and MAC texts.
+#include "front/cgic.h"
+#include "link/web_utils.h"
+#include "support/cgi_runner.h"
+#include "vxrt/vx_alloc.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+struct private_root {
+    test_root root;
+    private_root() { setenv("VX_ROOT", root.path().c_str(), 1); }
+    ~private_root() { unsetenv("VX_ROOT"); }
+};
+
+std::string user_from_cookie(const char *cookie, size_t size = 64, int *rc = nullptr)
+{
+    cgiCookie = cookie;
+    char buffer[256];
+    memset(buffer, 'x', sizeof buffer);
+    int result = get_current_username(buffer, size);
+    if (rc != nullptr)
+        *rc = result;
+    return buffer;
+}
+}  // namespace
+
+TEST(CurrentUser, TakesTheUserNameItemWhereverItStands)
+{
+    int rc = -2;
+    EXPECT_EQ(user_from_cookie("sessionId=123; userName=admin; lang=en", 64, &rc), "admin");
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(user_from_cookie("lang=en; userName=operator"), "operator");
+    // A value that still holds '=' keeps what follows its first '='.
+    EXPECT_EQ(user_from_cookie("userName=a=b; x=1"), "b");
+    EXPECT_EQ(user_from_cookie("sessionId=1; lang=en", 64, &rc), "");
+    EXPECT_EQ(rc, -1);
+    // A cookie that ends inside the item name has nothing after it.
+    EXPECT_EQ(user_from_cookie("userName", 64, &rc), "");
+    EXPECT_EQ(rc, 0);
+}
+
+TEST(CurrentUser, LongNamesAreCutToTheBuffer)
+{
+    std::string cookie = "userName=" + std::string(200, 'u');
+    EXPECT_EQ(user_from_cookie(cookie.c_str(), 64), std::string(63, 'u'));
+    EXPECT_EQ(user_from_cookie(cookie.c_str(), 1), "");
+}
+
+TEST(OperationLog, InitialRecordBytes)
+{
+    cgiCookie = "sessionId=99; userName=admin";
+    std::string address(60, '1');  // longer than the field
+    cgiRemoteAddr = address.c_str();
+    operation_log record;
+    memset(&record, 0xAB, sizeof record);
+    ASSERT_EQ(cgi_init_log_info(&record), 0);
+    EXPECT_EQ(cgi_init_log_info(nullptr), -1);
+
+    unsigned char expected[680] = {};
+    expected[0] = 4;   // main type
+    expected[36] = 1;  // remote flag
+    memset(expected + 44, '1', 45);
+    memcpy(expected + 90, "admin", 5);
+    EXPECT_EQ(memcmp(&record, expected, sizeof expected), 0);
+
+    cgiCookie = "";
+    cgiRemoteAddr = "";
+}
+
+TEST(OperationLog, DetailBlockEncoding)
+{
+    operation_log record{};
+    const unsigned char block[20] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+    ASSERT_EQ(vxfs_log_pack_detail(&record, 107, block, sizeof block), 0);
+    int32_t kind, length;
+    memcpy(&kind, record.detail, 4);
+    memcpy(&length, record.detail + 4, 4);
+    EXPECT_EQ(kind, 107);
+    EXPECT_EQ(length, 20);
+    EXPECT_EQ(memcmp(record.detail + 8, block, sizeof block), 0);
+    EXPECT_EQ(record.size, 28);
+
+    // A block larger than the detail field is cut, never written past it.
+    std::string big(600, 'z');
+    ASSERT_EQ(vxfs_log_pack_detail(&record, 102, big.data(), static_cast<int>(big.size())), 0);
+    EXPECT_EQ(record.size, 512);
+    EXPECT_EQ(record.reserved3[0], 0);
+    EXPECT_EQ(vxfs_log_pack_detail(&record, 1, nullptr, 4), -1);
+    EXPECT_EQ(vxfs_log_pack_detail(nullptr, 1, block, 4), -1);
+}
+
+TEST(FileHelpers, WholeFileReadAndWrite)
+{
+    private_root p;
+    int length = -1;
+    EXPECT_EQ(vx_get_file_data("/tmp/missing", &length), nullptr);
+    EXPECT_EQ(length, 0);
+
+    std::string data("abc\0def", 7);
+    ASSERT_EQ(vx_wirte_file_data("/tmp/data.bin", data.data(), static_cast<int>(data.size())), 0);
+    EXPECT_EQ(read_file(p.root.file("/tmp/data.bin")), data);
+    unsigned char *block = vx_get_file_data("/tmp/data.bin", &length);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(block), static_cast<size_t>(length)), data);
+    __vx_free(block, "test", __LINE__);
+
+    ASSERT_EQ(vx_wirte_file_data("/tmp/data.bin", "", 0), 0);  // truncates
+    EXPECT_EQ(vx_get_file_data("/tmp/data.bin", &length), nullptr);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(vx_wirte_file_data("/no/such/dir/file", "x", 1), -1);
+}
+
+TEST(FileHelpers, ExistenceMoveAndDelete)
+{
+    private_root p;
+    write_file(p.root.file("/tmp/a"), "1");
+    ASSERT_EQ(symlink(p.root.file("/tmp").c_str(), p.root.file("/tmp/link").c_str()), 0);
+    EXPECT_EQ(IsFileExisted("/tmp/a"), 0);
+    EXPECT_EQ(IsFileExisted("/tmp/b"), -1);
+    EXPECT_EQ(IsFileExisted(""), -1);
+    EXPECT_EQ(IsDirExisted("/tmp"), 0);
+    EXPECT_EQ(IsDirExisted("/tmp/link"), -1);  // the link itself is no directory
+    EXPECT_EQ(IsDirExisted("/tmp/a"), -1);
+
+    // Names a shell would interpret are plain names here.
+    EXPECT_EQ(RemoveFile("/tmp/a", "/tmp/b; touch x $(id)"), 0);
+    EXPECT_TRUE(file_exists(p.root.file("/tmp/b; touch x $(id)")));
+    EXPECT_EQ(DeleteFile("/tmp/b; touch x $(id)"), 0);
+    EXPECT_FALSE(file_exists(p.root.file("/tmp/b; touch x $(id)")));
+    EXPECT_EQ(DeleteFile("/tmp/b"), -1);
+    EXPECT_EQ(RemoveFile(nullptr, "/tmp/x"), -1);
+}
+
+TEST(FileLock, ExcludesOtherProcessesUntilUnlocked)
+{
+    private_root p;
+    int fd = file_lock("/tmp/cgilockfile");
+    ASSERT_GE(fd, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(p.root.file("/tmp/cgilockfile").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    auto other_can_lock = [&] {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int other = open(p.root.file("/tmp/cgilockfile").c_str(), O_RDWR);
+            _exit(other >= 0 && lockf(other, F_TLOCK, 0) == 0 ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    EXPECT_FALSE(other_can_lock());
+    file_unlock(fd);
+    EXPECT_TRUE(other_can_lock());
+    file_unlock(-1);  // nothing to do
+    EXPECT_EQ(file_lock(nullptr), -1);
+}
+
+TEST(ChipInfo, ReadsTheIdentificationAfterReadOld)
+{
+    private_root p;
+    std::string bin = p.root.file("/bin");
+    mkdir(bin.c_str(), 0755);
+    std::string tool = bin + "/vxchip_update";
+    write_file(tool, "#!/bin/sh\necho \"args:$*\"\necho 'Read old:abc'\necho 'Read old:second'\n");
+    chmod(tool.c_str(), 0755);
+    std::string old_path = getenv("PATH");
+    setenv("PATH", (bin + ":" + old_path).c_str(), 1);
+
+    char buffer[64];
+    EXPECT_EQ(get_chip_info(buffer, sizeof buffer), 0);
+    EXPECT_STREQ(buffer, "abc\n");
+    EXPECT_FALSE(file_exists(p.root.file("/tmp/chipinfo.txt")));
+    EXPECT_EQ(get_chip_info(buffer, 3), 0);
+    EXPECT_STREQ(buffer, "ab");
+
+    write_file(tool, "#!/bin/sh\necho nothing here\n");
+    EXPECT_EQ(get_chip_info(buffer, sizeof buffer), 255);
+    setenv("PATH", old_path.c_str(), 1);
+    EXPECT_EQ(get_chip_info(buffer, sizeof buffer), 255);  // no tool at all
+}
+
+TEST(DeviceTexts, MacAddressesAndPlateCameraTypes)
+{
+    char first[MAC_TEXT_SIZE], second[MAC_TEXT_SIZE];
+    ASSERT_EQ(get_mac_addr(first, second), 0);
+    EXPECT_EQ(strlen(first), 17u);
+    EXPECT_EQ(strlen(second), 17u);
+    if (access("/sys/class/net/eth1", F_OK) != 0) {
+        EXPECT_STREQ(second, "02:00:00:00:00:02");
+    }
+    if (access("/sys/class/net/eth0", F_OK) != 0) {
+        EXPECT_STREQ(first, "02:00:00:00:00:01");
+    } else {
+        EXPECT_STRNE(first, "02:00:00:00:00:01");
+    }
+
+    EXPECT_EQ(on_cgi_is_vx_lpr(11), 1);
+    EXPECT_EQ(on_cgi_is_vx_lpr(14), 1);
+    EXPECT_EQ(on_cgi_is_vx_lpr(10), 0);
+    EXPECT_EQ(on_cgi_is_vx_lpr(15), 0);
+}
