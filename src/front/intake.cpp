@@ -125,8 +125,10 @@ void cgiDealPost()
     char path[path_size];
     if (!copy_path_info(path))
         return;
-    // Lives until the process ends: handlers may keep pointers into it.
-    auto *body = static_cast<char *>(calloc(post_size, 1));
+    // Lives until the process ends (held here, so it stays reachable): handlers may keep pointers
+    // into it.
+    static char *body = nullptr;
+    body = static_cast<char *>(calloc(post_size, 1));
     if (body == nullptr)
         return;
     for (int line = 0; line < post_max_lines; ++line) {
@@ -154,7 +156,7 @@ void cgiDealUpload()
     snprintf(base, sizeof base, "%s", base_name(client_name));
 
     const cgiFormEntry *file = cgiFormEntryFindFirst("file");
-    if (!direct && (file == nullptr || !is_plain_base_name(base)))
+    if (!direct && file == nullptr)
         return;
 
     char data[upload_data_size] = {};
@@ -163,6 +165,10 @@ void cgiDealUpload()
     } else if (is_temp_file_upload_path(path)) {
         snprintf(data, sizeof data, "%s & %s", file->tfileName, cgiQueryString);
     } else {
+        // The client's name becomes a file name under /tmp: "", "." or ".." would name the folder
+        // itself or its parent.
+        if (!is_plain_base_name(base))
+            return;
         char moved[upload_data_size];
         snprintf(moved, sizeof moved, "/tmp/%s", base);
         move_upload(file->tfileName, moved);

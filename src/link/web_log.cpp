@@ -35,8 +35,11 @@ int cgi_log(const char *unit, int line, const char *routine, const char *format,
                           unit ? unit : "", line, routine ? routine : "", message);
     if (length < 0)
         return -1;
-    if (length >= static_cast<int>(sizeof text))
+    if (length >= static_cast<int>(sizeof text)) {
+        // Cut to the buffer, but keep the line ending: a line without one would swallow the next.
         length = sizeof text - 1;
+        text[length - 1] = '\n';
+    }
 
     // O_APPEND and one write() per line: lines of concurrent processes stay whole.
     int fd = open(vx_path(cgi_log_path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

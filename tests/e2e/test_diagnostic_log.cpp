@@ -1,0 +1,238 @@
+// The process services through the test CGI program: the diagnostic log lines of cgi_log and the
+// results of web_system.
+#include "support/cgi_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+const std::string text_header = "Content-type: text/plain\r\n\r\n";
+const std::string log_file = "/mnt/nand/cgi_log.txt";
+
+cgi_result write_log(const test_root &root, const std::string &data)
+{
+    cgi_request request;
+    request.program = NVR_TEST_CGI;
+    request.path_info = "/logt";
+    request.query = data;
+    request.env = {{"TZ", "UTC"}};
+    return run_cgi(root, request);
+}
+
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+// One parsed line "[kelp debug] YYYY-MM-DD hh:mm:ss  diag_table:<line> in log_lines: <message>".
+struct log_entry {
+    time_t when = 0;
+    int line = 0;
+    std::string message;
+};
+
+bool digits_at(const std::string &text, size_t pos, size_t count)
+{
+    for (size_t i = pos; i < pos + count; ++i) {
+        if (i >= text.size() || !isdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    }
+    return true;
+}
+
+bool parse_log_line(const std::string &text, log_entry &entry)
+{
+    const std::string lead = "[kelp debug] ";
+    const std::string unit = "  diag_table:";
+    const std::string routine = " in log_lines: ";
+    if (text.compare(0, lead.size(), lead) != 0)
+        return false;
+    // "YYYY-MM-DD hh:mm:ss": digits where digits belong, the separators in between.
+    const std::string stamp = text.substr(lead.size(), 19);
+    const std::string shape = "0000-00-00 00:00:00";
+    if (stamp.size() != shape.size())
+        return false;
+    for (size_t i = 0; i < shape.size(); ++i) {
+        if (shape[i] == '0' ? !digits_at(stamp, i, 1) : stamp[i] != shape[i])
+            return false;
+    }
+    struct tm t {};
+    t.tm_year = std::stoi(stamp.substr(0, 4)) - 1900;
+    t.tm_mon = std::stoi(stamp.substr(5, 2)) - 1;
+    t.tm_mday = std::stoi(stamp.substr(8, 2));
+    t.tm_hour = std::stoi(stamp.substr(11, 2));
+    t.tm_min = std::stoi(stamp.substr(14, 2));
+    t.tm_sec = std::stoi(stamp.substr(17, 2));
+    entry.when = timegm(&t);
+
+    size_t pos = lead.size() + shape.size();
+    if (text.compare(pos, unit.size(), unit) != 0)
+        return false;
+    pos += unit.size();
+    size_t digits = 0;
+    while (digits_at(text, pos + digits, 1))
+        ++digits;
+    if (digits == 0)
+        return false;
+    entry.line = std::stoi(text.substr(pos, digits));
+    pos += digits;
+    if (text.compare(pos, routine.size(), routine) != 0)
+        return false;
+    entry.message = text.substr(pos + routine.size());
+    return true;
+}
+
+// The handler's answer names the source line it logged from.
+int reported_line(const std::string &out)
+{
+    const std::string lead = text_header + "line:";
+    if (out.compare(0, lead.size(), lead) != 0)
+        return -1;
+    return std::stoi(out.substr(lead.size()));
+}
+}  // namespace
+
+TEST(DiagnosticLog, LineCarriesTimeUnitLineRoutineAndMessageVerbatim)
+{
+    test_root root;
+    time_t before = time(nullptr);
+    cgi_result r = write_log(root, "2:tag %s%n%%");
+    time_t after = time(nullptr);
+    ASSERT_EQ(r.exit_status, 0);
+    int line = reported_line(r.out);
+    ASSERT_GT(line, 0) << r.out;
+    EXPECT_EQ(r.out, text_header + "line:" + std::to_string(line) + " failed:0");
+
+    std::string log = read_file(root.file(log_file));
+    ASSERT_EQ(log.back(), '\n');
+    std::vector<std::string> lines = lines_of(log);
+    ASSERT_EQ(lines.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        log_entry e;
+        ASSERT_TRUE(parse_log_line(lines[i], e)) << lines[i];
+        EXPECT_GE(e.when, before);
+        EXPECT_LE(e.when, after);
+        EXPECT_EQ(e.line, line);
+        EXPECT_EQ(e.message, "tag %s%n%% " + std::to_string(i));
+    }
+}
+
+TEST(DiagnosticLog, LinesAreAppendedAcrossRequests)
+{
+    test_root root;
+    write_file(root.file(log_file), "earlier line\n");
+    ASSERT_EQ(write_log(root, "1:first").exit_status, 0);
+    ASSERT_EQ(write_log(root, "1:second").exit_status, 0);
+    std::vector<std::string> lines = lines_of(read_file(root.file(log_file)));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "earlier line");
+    log_entry e;
+    ASSERT_TRUE(parse_log_line(lines[1], e));
+    EXPECT_EQ(e.message, "first 0");
+    ASSERT_TRUE(parse_log_line(lines[2], e));
+    EXPECT_EQ(e.message, "second 0");
+}
+
+// A message too long for the line buffer is cut, but the line still ends where it should, so the
+// next line starts on a line of its own.
+TEST(DiagnosticLog, OverlongMessageIsCutToWholeLine)
+{
+    test_root root;
+    cgi_result r = write_log(root, "2:long");
+    ASSERT_EQ(r.exit_status, 0);
+    std::string log = read_file(root.file(log_file));
+    ASSERT_EQ(log.size(), 2u * 2047u);
+    std::vector<std::string> lines = lines_of(log);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string &line : lines) {
+        log_entry e;
+        ASSERT_TRUE(parse_log_line(line, e));
+        EXPECT_EQ(e.message, std::string(e.message.size(), 'x'));
+    }
+}
+
+TEST(DiagnosticLog, UnwritableLogReportsFailure)
+{
+    test_root root;
+    std::filesystem::remove_all(root.file("/mnt/nand"));
+    cgi_result r = write_log(root, "3:lost");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_NE(r.out.find("failed:3"), std::string::npos) << r.out;
+}
+
+// Two request processes logging at the same time: every line arrives whole, each writer's lines in
+// its own order.
+TEST(DiagnosticLog, ConcurrentWritersLeaveOnlyWholeLines)
+{
+    test_root root;
+    const int count = 1500;
+    const std::string tags[] = {std::string(900, 'A'), std::string(900, 'B')};
+    cgi_result results[2];
+    std::thread writers[2];
+    for (int w = 0; w < 2; ++w)
+        writers[w] = std::thread([&, w] { results[w] = write_log(root, std::to_string(count) + ":" + tags[w]); });
+    for (std::thread &t : writers)
+        t.join();
+    for (const cgi_result &r : results)
+        ASSERT_NE(r.out.find("failed:0"), std::string::npos) << r.out;
+
+    std::string log = read_file(root.file(log_file));
+    ASSERT_EQ(log.back(), '\n');
+    std::map<std::string, int> next;
+    int total = 0;
+    for (const std::string &line : lines_of(log)) {
+        log_entry e;
+        ASSERT_TRUE(parse_log_line(line, e)) << line.substr(0, 120);
+        const std::string &message = e.message;
+        size_t space = message.rfind(' ');
+        ASSERT_NE(space, std::string::npos);
+        std::string tag = message.substr(0, space);
+        ASSERT_TRUE(tag == tags[0] || tag == tags[1]) << message.substr(0, 120);
+        EXPECT_EQ(std::stoi(message.substr(space + 1)), next[tag]++);
+        ++total;
+    }
+    EXPECT_EQ(total, 2 * count);
+}
+
+TEST(WebSystem, ResultFollowsTheCommandsExitStatus)
+{
+    test_root root;
+    const std::pair<std::string, std::string> cases[] = {
+        {"exit0", "0"}, {"exit1", "-1"}, {"exit7", "-1"}, {"signal", "-1"}, {"missing", "-1"},
+    };
+    for (const auto &[command, result] : cases) {
+        cgi_request request;
+        request.program = NVR_TEST_CGI;
+        request.path_info = "/wsys";
+        request.query = command;
+        cgi_result r = run_cgi(root, request);
+        EXPECT_EQ(r.exit_status, 0) << command;
+        EXPECT_EQ(r.out, text_header + "before\nresult:" + result) << command;
+    }
+}
+
+// The command's output shares the response stream: what the handler wrote before stays before it.
+TEST(WebSystem, CommandOutputFollowsWhatTheHandlerWroteBefore)
+{
+    test_root root;
+    cgi_request request;
+    request.program = NVR_TEST_CGI;
+    request.path_info = "/wsys";
+    request.query = "echo";
+    cgi_result r = run_cgi(root, request);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, text_header + "before\nfrom-shell\nresult:0");
+}
