@@ -1,6 +1,9 @@
 // Shared utilities: session cookie, operation-log record, file helpers, file lock, chip and MAC texts.
 #include "front/cgic.h"
+#include "link/audio_files.h"
 #include "link/web_utils.h"
+#include "vxdb/vxdb.h"
+#include "vxdb/vxdb_record.h"
 #include "support/cgi_runner.h"
 #include "vxrt/vx_alloc.h"
 
@@ -209,4 +212,20 @@ TEST(DeviceTexts, MacAddressesAndPlateCameraTypes)
     EXPECT_EQ(on_cgi_is_vx_lpr(14), 1);
     EXPECT_EQ(on_cgi_is_vx_lpr(10), 0);
     EXPECT_EQ(on_cgi_is_vx_lpr(15), 0);
+}
+
+TEST(AudioFiles, MaskOfSlotsHoldingAFile)
+{
+    private_root p;
+    EXPECT_EQ(get_audio_file_id_mask(), 0u);  // no database yet
+    const vxdb_kind *kind = vxdb_find_kind("alarm_audio_file");
+    ASSERT_NE(kind, nullptr);
+    alarm_audio_file file{};
+    file.in_use = 1;
+    ASSERT_EQ(vxdb_write_at(VXDB_MAIN_DB, *kind, 0, &file), 0);
+    ASSERT_EQ(vxdb_write_at(VXDB_MAIN_DB, *kind, 9, &file), 0);
+    file.in_use = 2;  // only 1 means a file
+    ASSERT_EQ(vxdb_write_at(VXDB_MAIN_DB, *kind, 4, &file), 0);
+    EXPECT_EQ(get_audio_file_id_mask(), (1u << 0) | (1u << 9));
+    vxdb_close_all();
 }
