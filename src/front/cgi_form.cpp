@@ -52,6 +52,11 @@ void cgi_form_list_append(cgiFormEntry *entry)
     g_form_last = entry;
 }
 
+cgiFormEntry *cgi_form_list_first()
+{
+    return g_form_first;
+}
+
 cgiFormEntry *cgiFormEntryFindFirst(const char *name)
 {
     if (name == nullptr)

@@ -133,10 +133,14 @@ cgiParseResultType copy_to_boundary(mp_stream &s, bool first, mp_sink &sink)
         matched = 0;
     }
 
+    // The end of the boundary line: CR LF, or a bare CR or LF as header lines may end; "--" closes the
+    // form and stays for the caller.
     unsigned char after[2];
     int got = mp_read(s, after, 2);
-    if (got == 2 && !(after[0] == '\r' && after[1] == '\n') && after[0] == '-')
+    if (got == 2 && after[0] == '-')
         mp_unread(s, after, 2);
+    else if (got == 2 && (after[0] == '\r' || after[0] == '\n') && !(after[0] == '\r' && after[1] == '\n'))
+        mp_unread(s, after + 1, 1);
     else if (got == 1)
         mp_unread(s, after, 1);
     if (sink.failed)
@@ -396,7 +400,10 @@ cgiParseResultType cgiParseMultipartInput()
         read_part_headers(s, h);
         if (strcasecmp(h.disposition, "form-data") != 0) {
             // Not a form field: pass over its content so the next part is read from its own headers.
+            // A body that ends in it has lost nothing that would have been kept.
             result = copy_to_boundary(s, false, skip);
+            if (result == cgiParseIO)
+                return cgiParseSuccess;
         } else {
             result = parse_part_content(s, h);
         }
