@@ -1,0 +1,36 @@
+// The main-service client: one connection to the main service's socket "/var/run/vxsocket" per
+// vx_sock_init ... vx_sock_uninit cycle, speaking the VXS1 framing of vxs_frame.h.
+//
+// The client connects on the first send, so a main service that starts late is reached by a later
+// attempt. Reply frames are read by a delivery thread of the client and handed, one at a time and in
+// the order they arrived, to the callback given to vx_sock_init. The callback receives a pointer to the
+// 24-byte frame header (reply code at bytes 12-15, payload length at 20-23) and a pointer to the
+// payload, which is never null (it points at an empty block for a zero-length payload) and is aligned
+// for any record. Both pointers are valid only during the call.
+//
+// Promises: no callback runs after vx_sock_uninit has returned; a frame with a wrong magic, a header
+// size other than 24 or a length outside 0..16 MiB closes the connection (nothing after it can be
+// framed); a client set up as send-only reads every reply and drops it. One client per process.
+#pragma once
+
+// The first argument is not used (null); the header is a vxs_header.
+using vx_sock_callback = void (*)(void *unused, const void *header, const void *payload);
+
+// Flags of vx_sock_init.
+constexpr int VX_SOCK_SEND_ONLY = 1;  // requests want no reply; replies that come anyway are dropped
+
+// Sets up the client for `path` (a device path, resolved through vx_path when connecting) and
+// `callback`. A client still open from an earlier cycle is closed first. `reserved` and `version`
+// (0 and 3 on the device) are not interpreted. Nothing is connected yet. 0, or -1 for a null
+// callback or path.
+int vx_sock_init(vx_sock_callback callback, int reserved, int version, const char *path, int flags);
+
+// Sends one request frame: connects when there is no connection yet (or the last one has failed),
+// then writes the whole frame before returning. `target` (1, the main service) and `options` (0) are
+// not interpreted. 0 when the frame has been handed over; -1 when the client is not set up, the
+// payload is invalid, the socket is not there yet or the connection failed (the caller may retry).
+int vx_sock_send_msg(int target, int code, const void *payload, int length, int options);
+
+// Closes the connection and waits for the delivery thread, including a callback in progress. Returns 0
+// (also when nothing was open), or -1 when called from the callback, where it does nothing.
+int vx_sock_uninit();

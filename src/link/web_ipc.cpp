@@ -1,0 +1,209 @@
+#include "link/web_ipc.h"
+#include "vxsocket/vx_socket.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+std::atomic<int> g_callback_done{0};
+
+namespace {
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+constexpr const char *main_service_socket = "/var/run/vxsocket";
+constexpr int send_attempts = 3000;
+constexpr milliseconds send_retry_pause{10};
+constexpr milliseconds poll_period{40};
+constexpr int default_polls = 1000;
+
+// Requests whose replies take longer than the default 40 s: upgrades, formatting, searches.
+struct poll_rule {
+    int code;
+    int polls;
+};
+constexpr poll_rule poll_rules[] = {
+    {1153, 3000},  {1171, 3000},  {3102, 3000},  {3104, 3000},  {3223, 3000},  {3259, 3000},
+    {3263, 3000},  {3360, 3000},  {3365, 3000},  {3401, 3000},  {3535, 3000},
+
+    {1701, 6000},  {1713, 6000},  {1716, 6000},  {3200, 6000},  {3201, 6000},  {3202, 6000},
+    {3203, 6000},  {3204, 6000},  {3205, 6000},  {3227, 6000},  {3402, 6000},  {3409, 6000},
+    {3420, 6000},  {3440, 6000},  {3528, 6000},
+
+    {3230, 15000}, {3350, 15000}, {3434, 15000}, {3494, 15000}, {3495, 15000},
+
+    {3379, 30000},
+
+    {3700, 1500},  {3702, 1500},
+};
+
+enum class exchange_mode { wait, send_only, stream };
+
+// The handler's side of the current exchange, shared with the delivery thread.
+struct exchange {
+    std::mutex lock;                  // held while a reply routine runs
+    std::condition_variable replied;  // signalled after every delivered reply
+    cgi_ipc_callback callback = nullptr;
+    bool accepting = false;           // replies still reach `callback`
+    bool stream = false;
+};
+
+// Never destroyed: the client's delivery thread may run while static objects go away.
+exchange &the_exchange()
+{
+    static exchange *x = new exchange;
+    return *x;
+}
+
+// True on the delivery thread while a reply routine runs (with the exchange's lock held).
+thread_local bool in_delivery = false;
+
+// VX_IPC_TIMEOUT_MS: a cap on every wait of the exchange, for tests. Unset or not a number: none.
+std::optional<milliseconds> ipc_time_cap()
+{
+    const char *text = getenv("VX_IPC_TIMEOUT_MS");
+    if (text == nullptr || text[0] < '0' || text[0] > '9')
+        return std::nullopt;
+    char *end = nullptr;
+    errno = 0;
+    long long value = strtoll(text, &end, 10);
+    if (*end != '\0' || errno == ERANGE)
+        return std::nullopt;
+    return milliseconds(value);
+}
+
+void deliver_reply(void *unused, const void *header, const void *payload)
+{
+    exchange &x = the_exchange();
+    std::lock_guard<std::mutex> guard(x.lock);
+    if (!x.accepting)
+        return;
+    in_delivery = true;
+    x.callback(unused, header, payload);
+    in_delivery = false;
+    // The response is written: a second reply must not add another one.
+    if (g_callback_done != 0 && !x.stream)
+        x.accepting = false;
+    x.replied.notify_all();
+}
+
+// Tries the send until it goes out, the attempts are used up or the cap has passed.
+bool send_request(int code, int length, const void *payload, std::optional<milliseconds> cap)
+{
+    const auto start = steady_clock::now();
+    for (int attempt = 1;; ++attempt) {
+        if (vx_sock_send_msg(1, code, payload, length, 0) == 0)
+            return true;
+        if (attempt >= send_attempts)
+            return false;
+        milliseconds pause = send_retry_pause;
+        if (cap) {
+            auto left = std::chrono::duration_cast<milliseconds>(start + *cap - steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pause = std::min(pause, left);
+        }
+        std::this_thread::sleep_for(pause);
+    }
+}
+
+int start_exchange(cgi_ipc_callback callback, int code, int length, const void *payload, exchange_mode mode)
+{
+    if (callback == nullptr || in_delivery)
+        return -1;
+    exchange &x = the_exchange();
+
+    // Closes a client left open by an earlier cycle before any state of this one is set.
+    vx_sock_init(deliver_reply, 0, 3, main_service_socket,
+                 mode == exchange_mode::send_only ? VX_SOCK_SEND_ONLY : 0);
+    g_callback_done = 0;
+    {
+        std::lock_guard<std::mutex> guard(x.lock);
+        x.callback = callback;
+        x.accepting = (mode != exchange_mode::send_only);
+        x.stream = (mode == exchange_mode::stream);
+    }
+
+    const std::optional<milliseconds> cap = ipc_time_cap();
+    const bool sent = send_request(code, length, payload, cap);
+    if (mode == exchange_mode::send_only)
+        return 0;
+
+    // A request that never went out gets no reply: there is nothing to wait for.
+    milliseconds limit = sent ? poll_period * cgi_ipc_poll_count(code) : milliseconds(0);
+    if (cap)
+        limit = std::min(limit, *cap);
+    std::unique_lock<std::mutex> lock(x.lock);
+    x.replied.wait_until(lock, steady_clock::now() + limit, [] { return g_callback_done != 0; });
+    if (!x.stream)
+        x.accepting = false;
+    return 0;
+}
+}  // namespace
+
+int cgi_start_ipc(cgi_ipc_callback callback, int code, int length, const void *payload, int flag)
+{
+    return start_exchange(callback, code, length, payload,
+                          flag == CGI_IPC_SEND_ONLY ? exchange_mode::send_only : exchange_mode::wait);
+}
+
+int cgi_start_ipc_stream(cgi_ipc_callback callback, int code, int length, const void *payload)
+{
+    return start_exchange(callback, code, length, payload, exchange_mode::stream);
+}
+
+int cgi_stop_ipc()
+{
+    if (in_delivery)
+        return -1;
+    exchange &x = the_exchange();
+    {
+        std::lock_guard<std::mutex> guard(x.lock);
+        x.accepting = false;
+    }
+    vx_sock_uninit();
+    return 0;
+}
+
+void cgi_set_callback_done(int value)
+{
+    g_callback_done = value;
+    if (in_delivery)
+        return;  // the delivery wakes the wait when the routine returns
+    exchange &x = the_exchange();
+    // Taking the lock orders this store before the waiter's next look at the flag.
+    { std::lock_guard<std::mutex> guard(x.lock); }
+    x.replied.notify_all();
+}
+
+int cgi_ipc_poll_count(int code)
+{
+    for (const poll_rule &rule : poll_rules) {
+        if (rule.code == code)
+            return rule.polls;
+    }
+    return default_polls;
+}
+
+int cgi_reply_code(const void *header)
+{
+    int32_t code = 0;
+    if (header != nullptr)
+        memcpy(&code, static_cast<const unsigned char *>(header) + 12, sizeof code);
+    return code;
+}
+
+int cgi_reply_length(const void *header)
+{
+    int32_t length = 0;
+    if (header != nullptr)
+        memcpy(&length, static_cast<const unsigned char *>(header) + 20, sizeof length);
+    return length;
+}

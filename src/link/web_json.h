@@ -1,0 +1,37 @@
+// Reading request JSON with json-c, and owning json-c objects.
+//
+// Handlers hold every object they parse or build in a json_ptr, so it is released on every path:
+//
+//     json_ptr request(get_request_tokener_json_object(data));
+//     if (!request) ...
+//     json_ptr answer(json_object_new_object());
+//     json_object_object_add(answer.get(), "id", json_object_new_int(3));
+//     cgi_writeback_webserver(1, json_object_to_json_string(answer.get()));
+#pragma once
+
+#include <json-c/json.h>
+
+#include <memory>
+
+struct json_object_putter {
+    void operator()(json_object *object) const { json_object_put(object); }
+};
+using json_ptr = std::unique_ptr<json_object, json_object_putter>;
+
+// Parses a request body. The object (release with json_object_put, or hold it in a json_ptr), or
+// null when `text` is null or does not parse.
+json_object *get_request_tokener_json_object(const char *text);
+
+// Parses `text` and stores the integer value of its top-level member `key` in `*out`. 0, or -1 when
+// an argument is null, the text does not parse or the member is missing or null.
+int on_cgi_get_value_by_json(const char *text, const char *key, int *out);
+
+// Stores the integer value of member `key` of `object` in `*out` (json-c's reading: numbers in text
+// are read, other text counts as 0). 0, or -1 when an argument is null or the member is missing or
+// null (`*out` is then unchanged).
+int on_cgi_get_int_from_json(json_object *object, const char *key, int *out);
+
+// Copies the string form of member `key` into `buffer`, cut to `size` - 1 characters and always
+// terminated. 0, or -1 when an argument is null, `size` is below 1 or the member is missing or null
+// (the buffer is then unchanged).
+int on_cgi_get_string_from_json(json_object *object, const char *key, char *buffer, int size);

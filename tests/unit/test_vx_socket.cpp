@@ -1,0 +1,277 @@
+// The main-service client against the fake main service: framing in both directions, delivery order,
+// garbled frames, the late socket, and the promise that no callback runs after vx_sock_uninit.
+#include "support/cgi_runner.h"
+#include "support/fake_main_service.h"
+#include "vxsocket/vx_socket.h"
+#include "vxsocket/vxs_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+constexpr const char *socket_path = "/var/run/vxsocket";
+
+struct delivered {
+    uint32_t sequence;
+    int32_t code;
+    int32_t length;
+    bool payload_set;
+    bool payload_aligned;
+    std::string payload;
+};
+
+// What the callback saw; one recorder per test.
+struct recorder {
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::vector<delivered> frames;
+    std::atomic<int> in_callback{0};
+    int callback_delay_ms = 0;
+
+    bool wait_frames(size_t count, int timeout_ms = 5000)
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        return arrived.wait_for(guard, std::chrono::milliseconds(timeout_ms), [&] { return frames.size() >= count; });
+    }
+    size_t count()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return frames.size();
+    }
+};
+
+recorder *g_recorder = nullptr;
+
+void record_frame(void * /*unused*/, const void *header, const void *payload)
+{
+    ++g_recorder->in_callback;
+    vxs_header h{};
+    memcpy(&h, header, sizeof h);
+    delivered d{h.sequence, h.code, h.length, payload != nullptr,
+                reinterpret_cast<uintptr_t>(payload) % alignof(std::max_align_t) == 0, {}};
+    if (payload != nullptr)
+        d.payload.assign(static_cast<const char *>(payload), static_cast<size_t>(h.length));
+    if (g_recorder->callback_delay_ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(g_recorder->callback_delay_ms));
+    {
+        std::lock_guard<std::mutex> guard(g_recorder->lock);
+        g_recorder->frames.push_back(std::move(d));
+    }
+    g_recorder->arrived.notify_all();
+    --g_recorder->in_callback;
+}
+
+class VxSocket : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("VX_ROOT", root.path().c_str(), 1);
+        g_recorder = &rec;
+    }
+    void TearDown() override
+    {
+        vx_sock_uninit();
+        g_recorder = nullptr;
+        unsetenv("VX_ROOT");
+    }
+    test_root root;
+    recorder rec;
+};
+
+TEST_F(VxSocket, DeliversEveryFrameInOrderWithAPayloadPointerEvenWhenEmpty)
+{
+    fake_main_service fms(root);
+    std::string block(1000, '\0');
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 7);
+    // The empty frame first: no earlier payload has left a buffer behind for it to point at.
+    fms.script(7001, fms_script().reply(12001).reply(12002, fms_int(-3)).reply(12003, block, 20).reply(12004, ""));
+
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, 0), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 7001, nullptr, 0, 0), 0);
+    ASSERT_TRUE(rec.wait_frames(4));
+
+    std::lock_guard<std::mutex> guard(rec.lock);
+    ASSERT_EQ(rec.frames.size(), 4u);
+    const int32_t codes[] = {12001, 12002, 12003, 12004};
+    const std::string payloads[] = {"", fms_int(-3), block, ""};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(rec.frames[i].code, codes[i]);
+        EXPECT_EQ(rec.frames[i].sequence, 1u);
+        EXPECT_EQ(rec.frames[i].length, static_cast<int32_t>(payloads[i].size()));
+        EXPECT_TRUE(rec.frames[i].payload_set) << "frame " << i;
+        EXPECT_TRUE(rec.frames[i].payload_aligned) << "frame " << i;
+        EXPECT_EQ(rec.frames[i].payload, payloads[i]);
+    }
+}
+
+TEST_F(VxSocket, RequestFramesCarryCodeSequenceFlagsAndPayload)
+{
+    fake_main_service fms(root);
+    const unsigned char record[6] = {1, 0, 0xff, 'x', 0, 9};
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, 0), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 3433, record, sizeof record, 0), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, -2, nullptr, 0, 0), 0);
+    ASSERT_TRUE(fms.wait_requests(2));
+    vx_sock_uninit();
+
+    // A new cycle is a new connection, numbered from 1 again; send-only is marked in the flags.
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, VX_SOCK_SEND_ONLY), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 3485, record, 3, 0), 0);
+    ASSERT_TRUE(fms.wait_requests(3));
+
+    std::vector<fms_request> requests = fms.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].code, 3433);
+    EXPECT_EQ(requests[0].sequence, 1u);
+    EXPECT_EQ(requests[0].flags, 0u);
+    EXPECT_EQ(requests[0].payload, std::string(reinterpret_cast<const char *>(record), sizeof record));
+    EXPECT_EQ(requests[1].code, -2);
+    EXPECT_EQ(requests[1].sequence, 2u);
+    EXPECT_EQ(requests[1].payload, "");
+    EXPECT_EQ(requests[1].connection, 1);
+    EXPECT_EQ(requests[2].connection, 2);
+    EXPECT_EQ(requests[2].sequence, 1u);
+    EXPECT_EQ(requests[2].flags, 1u);
+    EXPECT_EQ(requests[2].payload, std::string("\x01\x00\xff", 3));
+}
+
+TEST_F(VxSocket, RefusesBadArgumentsAndSendsWithoutInit)
+{
+    fake_main_service fms(root);
+    EXPECT_EQ(vx_sock_init(nullptr, 0, 3, socket_path, 0), -1);
+    EXPECT_EQ(vx_sock_send_msg(1, 1, nullptr, 0, 0), -1);  // not set up
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, 0), 0);
+    EXPECT_EQ(vx_sock_send_msg(1, 1, nullptr, 4, 0), -1);
+    EXPECT_EQ(vx_sock_send_msg(1, 1, "abcd", -1, 0), -1);
+    EXPECT_EQ(vx_sock_send_msg(1, 1, "abcd", VXS_MAX_PAYLOAD + 1, 0), -1);
+    EXPECT_EQ(vx_sock_send_msg(1, 1, "abcd", 4, 0), 0);
+    ASSERT_TRUE(fms.wait_requests(1));
+    EXPECT_EQ(fms.requests().size(), 1u);
+}
+
+TEST_F(VxSocket, SendFailsUntilTheSocketIsThereThenConnects)
+{
+    fake_main_service fms(root, false);
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, 0), 0);
+    EXPECT_NE(vx_sock_send_msg(1, 3433, nullptr, 0, 0), 0);
+    EXPECT_NE(vx_sock_send_msg(1, 3433, nullptr, 0, 0), 0);
+    fms.script(3433, fms_script().reply(8433, fms_int(1)));
+    fms.listen();
+    ASSERT_EQ(vx_sock_send_msg(1, 3433, nullptr, 0, 0), 0);
+    ASSERT_TRUE(rec.wait_frames(1));
+    EXPECT_EQ(fms.requests().size(), 1u);
+    EXPECT_EQ(fms.requests()[0].sequence, 1u);
+}
+
+TEST_F(VxSocket, ConnectsAgainAfterTheServiceClosedTheConnection)
+{
+    fake_main_service fms(root);
+    fms.script(1, fms_script().close());
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, 0), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 1, nullptr, 0, 0), 0);
+    ASSERT_TRUE(fms.wait_closed_connections(1));
+    bool sent = false;
+    for (int i = 0; i < 100 && !sent; ++i) {
+        sent = vx_sock_send_msg(1, 2, nullptr, 0, 0) == 0;
+        if (!sent)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(fms.wait_requests(2));
+    EXPECT_EQ(fms.requests()[1].code, 2);
+    EXPECT_EQ(fms.requests()[1].connection, 2);
+    EXPECT_EQ(fms.requests()[1].sequence, 1u);
+}
+
+TEST_F(VxSocket, GarbledFrameClosesTheConnectionAndNothingAfterItIsDelivered)
+{
+    const char good[4] = {'V', 'X', 'S', '1'};
+    const char bad[4] = {'V', 'X', 'S', '2'};
+    const std::string garbled[] = {
+        fms_header(bad, 24, 1, 12001, 0, 0),
+        fms_header(good, 23, 1, 12001, 0, 0),
+        fms_header(good, 24, 1, 12001, 0, -1),
+        fms_header(good, 24, 1, 12001, 0, VXS_MAX_PAYLOAD + 1),
+    };
+    for (const std::string &frame : garbled) {
+        test_root own_root;
+        setenv("VX_ROOT", own_root.path().c_str(), 1);
+        recorder own;
+        g_recorder = &own;
+        fake_main_service fms(own_root);
+        fms.script(7001, fms_script().reply(12001, fms_int(1)).raw(frame).reply(12002, fms_int(2), 50));
+
+        ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, 0), 0);
+        ASSERT_EQ(vx_sock_send_msg(1, 7001, nullptr, 0, 0), 0);
+        // The client closes its side on the garbled header, before anyone calls vx_sock_uninit.
+        EXPECT_TRUE(fms.wait_closed_connections(1));
+        EXPECT_TRUE(own.wait_frames(1));
+        vx_sock_uninit();
+        ASSERT_EQ(own.count(), 1u);
+        EXPECT_EQ(own.frames[0].code, 12001);
+        g_recorder = &rec;
+    }
+}
+
+TEST_F(VxSocket, LargestPayloadIsAccepted)
+{
+    fake_main_service fms(root);
+    std::string block(VXS_MAX_PAYLOAD, 'z');
+    block.back() = 'e';
+    fms.script(7001, fms_script().reply(12001, block).reply(12002, "x"));
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, 0), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 7001, nullptr, 0, 0), 0);
+    ASSERT_TRUE(rec.wait_frames(2, 20000));
+    std::lock_guard<std::mutex> guard(rec.lock);
+    EXPECT_TRUE(rec.frames[0].payload == block);
+    EXPECT_EQ(rec.frames[1].payload, "x");
+}
+
+TEST_F(VxSocket, SendOnlyClientReadsAndDropsReplies)
+{
+    fake_main_service fms(root);
+    fms.script(3485, fms_script().reply(8485, fms_int(0)).reply(8485, fms_int(0)).close());
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, VX_SOCK_SEND_ONLY), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 3485, "abcd", 4, 0), 0);
+    // The fake closes after its replies; by then the client has read them (or met the close).
+    ASSERT_TRUE(fms.wait_closed_connections(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    vx_sock_uninit();
+    EXPECT_EQ(rec.count(), 0u);
+}
+
+TEST_F(VxSocket, NoCallbackRunsOnceUninitHasReturned)
+{
+    fake_main_service fms(root);
+    fms_script many;
+    for (int i = 0; i < 400; ++i)
+        many.reply(12001, fms_int(i));
+    fms.script(7001, many);
+    rec.callback_delay_ms = 2;
+
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, 0), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 7001, nullptr, 0, 0), 0);
+    ASSERT_TRUE(rec.wait_frames(5));
+    EXPECT_EQ(vx_sock_uninit(), 0);
+    EXPECT_EQ(rec.in_callback.load(), 0);
+    size_t seen = rec.count();
+    EXPECT_LT(seen, 400u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(rec.count(), seen);
+    // What was delivered came in order.
+    std::lock_guard<std::mutex> guard(rec.lock);
+    for (size_t i = 0; i < rec.frames.size(); ++i)
+        EXPECT_EQ(rec.frames[i].payload, fms_int(static_cast<int32_t>(i)));
+}
+}  // namespace

@@ -1,0 +1,197 @@
+// The exchange inside one process: how long cgi_start_ipc waits, and which replies may still reach the
+// handler's callback once the wait is over.
+#include "link/web_ipc.h"
+#include "support/cgi_runner.h"
+#include "support/fake_main_service.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+using clock_type = std::chrono::steady_clock;
+
+std::atomic<int> g_calls{0};
+std::atomic<int> g_flag_to_set{1};
+std::atomic<int> g_callback_delay_ms{0};
+
+// A dispatcher that takes its time if asked to, then sets the flag it was told to.
+void counting_callback(void * /*unused*/, const void *header, const void *payload)
+{
+    if (payload == nullptr || cgi_reply_code(header) == 0)
+        return;
+    ++g_calls;
+    if (g_callback_delay_ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(g_callback_delay_ms.load()));
+    g_callback_done = g_flag_to_set.load();
+}
+
+int elapsed_ms(clock_type::time_point since)
+{
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(clock_type::now() - since).count());
+}
+
+class Exchange : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("VX_ROOT", root.path().c_str(), 1);
+        unsetenv("VX_IPC_TIMEOUT_MS");
+        g_calls = 0;
+        g_flag_to_set = 1;
+        g_callback_delay_ms = 0;
+    }
+    void TearDown() override
+    {
+        cgi_stop_ipc();
+        unsetenv("VX_ROOT");
+        unsetenv("VX_IPC_TIMEOUT_MS");
+    }
+    test_root root;
+};
+
+TEST_F(Exchange, WaitEndsAsSoonAsTheReplyIsHandledWhateverFlagItSets)
+{
+    fake_main_service fms(root);
+    fms.script(3433, fms_script().reply(8433, fms_int(0), 30));
+    for (int flag : {1, 2, -7}) {
+        g_flag_to_set = flag;
+        auto start = clock_type::now();
+        ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+        int waited = elapsed_ms(start);
+        EXPECT_EQ(g_callback_done.load(), flag);
+        EXPECT_LT(waited, 2000) << "the wait is 40 s when the reply does not end it";
+        EXPECT_EQ(cgi_stop_ipc(), 0);
+    }
+}
+
+TEST_F(Exchange, NoReplyWaitsForTheCappedTime)
+{
+    fake_main_service fms(root);
+    setenv("VX_IPC_TIMEOUT_MS", "250", 1);
+    auto start = clock_type::now();
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+    int waited = elapsed_ms(start);
+    EXPECT_EQ(g_callback_done.load(), 0);
+    EXPECT_GE(waited, 240);
+    EXPECT_LT(waited, 2000);
+}
+
+TEST_F(Exchange, LateReplyNeverReachesTheCallback)
+{
+    fake_main_service fms(root);
+    setenv("VX_IPC_TIMEOUT_MS", "100", 1);
+    fms.script(3433, fms_script().reply(8433, fms_int(0), 250).close());
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+    EXPECT_EQ(g_callback_done.load(), 0);
+    // The client is still open when the reply comes; the fake closes once it has sent it.
+    ASSERT_TRUE(fms.wait_closed_connections(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(g_calls.load(), 0);
+    EXPECT_EQ(g_callback_done.load(), 0);
+}
+
+TEST_F(Exchange, ReplyBeingHandledAtTheTimeOutCompletesBeforeTheWaitGivesUp)
+{
+    fake_main_service fms(root);
+    setenv("VX_IPC_TIMEOUT_MS", "150", 1);
+    fms.script(3433, fms_script().reply(8433, fms_int(0), 30));
+    g_callback_delay_ms = 400;
+    auto start = clock_type::now();
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+    EXPECT_GE(elapsed_ms(start), 400);
+    EXPECT_EQ(g_callback_done.load(), 1);
+    EXPECT_EQ(g_calls.load(), 1);
+}
+
+TEST_F(Exchange, OneRequestOneResponseAfterTheReplyWasHandled)
+{
+    fake_main_service fms(root);
+    fms.script(3433, fms_script().reply(8433, fms_int(0)).reply(8433, fms_int(0)).close());
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+    ASSERT_TRUE(fms.wait_closed_connections(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(g_calls.load(), 1);
+}
+
+TEST_F(Exchange, StreamKeepsDeliveringAfterTheWaitUntilStop)
+{
+    fake_main_service fms(root);
+    setenv("VX_IPC_TIMEOUT_MS", "50", 1);
+    fms.script(3700, fms_script().reply(8700, fms_int(1), 150).reply(8700, fms_int(2)).reply(8700, fms_int(3), 2000));
+    g_flag_to_set = 0;  // like the export: the routine never sets the flag
+    ASSERT_EQ(cgi_start_ipc_stream(counting_callback, 3700, 0, nullptr), 0);
+    EXPECT_EQ(g_calls.load(), 0);
+    for (int i = 0; i < 300 && g_calls < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(g_calls.load(), 2);
+    EXPECT_EQ(cgi_stop_ipc(), 0);
+    // The third frame would come 2 s later; stop has closed the client.
+    EXPECT_EQ(g_calls.load(), 2);
+}
+
+TEST_F(Exchange, SendOnlyReturnsAtOnceWithTheFlagClear)
+{
+    fake_main_service fms(root);
+    fms.script(3485, fms_script().reply(8485, fms_int(0)));
+    g_callback_done = 5;
+    auto start = clock_type::now();
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3485, 4, "abcd", CGI_IPC_SEND_ONLY), 0);
+    EXPECT_LT(elapsed_ms(start), 500);
+    EXPECT_EQ(g_callback_done.load(), 0);
+    ASSERT_TRUE(fms.wait_requests(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(cgi_stop_ipc(), 0);
+    EXPECT_EQ(g_calls.load(), 0);
+    EXPECT_EQ(fms.requests()[0].flags, 1u);
+    EXPECT_EQ(fms.requests()[0].payload, "abcd");
+}
+
+TEST_F(Exchange, NullCallbackSendsNothing)
+{
+    fake_main_service fms(root);
+    EXPECT_EQ(cgi_start_ipc(nullptr, 1111, 0, nullptr, CGI_IPC_SEND_ONLY), -1);
+    cgi_stop_ipc();
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 2222, 0, nullptr, CGI_IPC_SEND_ONLY), 0);
+    ASSERT_TRUE(fms.wait_requests(1));
+    cgi_stop_ipc();
+    ASSERT_EQ(fms.requests().size(), 1u);
+    EXPECT_EQ(fms.requests()[0].code, 2222);
+}
+
+TEST_F(Exchange, UnreachableServiceCostsOnlyTheCappedRetryPeriod)
+{
+    setenv("VX_IPC_TIMEOUT_MS", "200", 1);
+    auto start = clock_type::now();
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3434, 0, nullptr, CGI_IPC_WAIT), 0);
+    int waited = elapsed_ms(start);
+    EXPECT_EQ(g_callback_done.load(), 0);
+    EXPECT_GE(waited, 190);
+    EXPECT_LT(waited, 1000) << "a request that never went out is not waited for";
+}
+
+TEST(ExchangeTable, PollCountsOfTheLongRequests)
+{
+    const std::pair<int, int> expected[] = {
+        {3433, 1000}, {0, 1000},     {1153, 3000},  {3535, 3000},  {1701, 6000}, {3205, 6000},
+        {3528, 6000}, {3434, 15000}, {3495, 15000}, {3379, 30000}, {3700, 1500}, {3702, 1500},
+    };
+    for (const auto &[code, polls] : expected)
+        EXPECT_EQ(cgi_ipc_poll_count(code), polls) << code;
+}
+
+TEST(ExchangeTable, ReplyHeaderFields)
+{
+    unsigned char header[24] = {};
+    const int32_t code = 8433, length = -9;
+    memcpy(header + 12, &code, 4);
+    memcpy(header + 20, &length, 4);
+    EXPECT_EQ(cgi_reply_code(header), 8433);
+    EXPECT_EQ(cgi_reply_length(header), -9);
+}
+}  // namespace
