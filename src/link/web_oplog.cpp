@@ -1,4 +1,5 @@
 #include "front/cgic.h"
+#include "link/web_ipc.h"
 #include "link/web_utils.h"
 
 #include <cstring>
@@ -36,4 +37,22 @@ int cgi_init_log_info(operation_log *record)
     get_current_username(record->user, sizeof record->user);
     strncpy(record->ip, cgiRemoteAddr, sizeof record->ip - 1);
     return 0;
+}
+
+void cgi_send_log_record(void (*dispatcher)(void *, const void *, const void *), const operation_log *record)
+{
+    cgi_start_ipc(dispatcher, 3485, sizeof *record, record, CGI_IPC_SEND_ONLY);
+    cgi_stop_ipc();
+}
+
+void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void *), int main_type, int64_t sub_type,
+                            int parameter_type, int chan_no)
+{
+    operation_log record;
+    cgi_init_log_info(&record);
+    record.main_type = main_type;
+    record.sub_type = sub_type;
+    record.parameter_type = parameter_type;
+    record.chan_no = chan_no;
+    cgi_send_log_record(dispatcher, &record);
 }

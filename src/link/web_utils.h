@@ -60,3 +60,16 @@ int IsDirExisted(const char *path);
 int RemoveFile(const char *source, const char *target);
 // Removes the file. 0 or -1.
 int DeleteFile(const char *path);
+
+// Sends a filled operation-log record (request 3485, send only) through the module's dispatcher and
+// closes the exchange. The outcome never changes the handler's answer.
+void cgi_send_log_record(void (*dispatcher)(void *, const void *, const void *), const operation_log *record);
+
+// The usual operation-log record: cgi_init_log_info, then main type, sub type, parameter type and
+// the channel or object number; sent as above.
+void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void *), int main_type, int64_t sub_type,
+                            int parameter_type, int chan_no);
+
+// A whole decimal integer in min..max: an optional sign and digits, nothing before or after them.
+// 0 with the value in *out, or -1 (out untouched) for anything else, such as "", "abc", "5x", " 5".
+int web_parse_int(const char *text, long long min, long long max, int *out);

@@ -229,3 +229,19 @@ TEST(AudioFiles, MaskOfSlotsHoldingAFile)
     EXPECT_EQ(get_audio_file_id_mask(), (1u << 0) | (1u << 9));
     vxdb_close_all();
 }
+
+TEST(ParseInt, OnlyWholeDecimalNumbersInRange)
+{
+    int v = 99;
+    EXPECT_EQ(web_parse_int("36", 0, 36, &v), 0);
+    EXPECT_EQ(v, 36);
+    EXPECT_EQ(web_parse_int("-1", -1, 5, &v), 0);
+    EXPECT_EQ(v, -1);
+    EXPECT_EQ(web_parse_int("+7", 0, 36, &v), 0);
+    EXPECT_EQ(v, 7);
+    v = 99;
+    for (const char *bad : {"", "abc", "5x", " 5", "5 ", "37", "-", "+", "99999999999999999999", "0x10", "port=5"})
+        EXPECT_EQ(web_parse_int(bad, 0, 36, &v), -1) << bad;
+    EXPECT_EQ(v, 99);
+    EXPECT_EQ(web_parse_int(nullptr, 0, 1, &v), -1);
+}
