@@ -1,4 +1,15 @@
 #include "storage/storage_module.h"
 
-// Path names in the module's fixed order; each is added here as its handler is built.
-const web_table storage_table = {nullptr, 0};
+#include <iterator>
+
+namespace {
+// Path names in the module's fixed order.
+const web_res storage_res[] = {
+    {"/6100", on_get_disk_info},  {"/6101", on_set_disk_info},  {"/6102", on_format_disk},
+    {"/6103", on_get_format_progress}, {"/6104", on_create_raid}, {"/6105", on_remove_raid},
+    {"/6106", on_set_hot_space},  {"/6107", on_rebuild_raid},   {"/6108", on_get_raid_mode},
+    {"/6109", on_set_raid_mode},
+};
+}  // namespace
+
+const web_table storage_table = {storage_res, static_cast<int>(std::size(storage_res))};
