@@ -1,4 +1,21 @@
+#include "system/system_handlers.h"
 #include "system/system_module.h"
 
+#include <iterator>
+
+namespace {
 // Path names in the module's fixed order; each is added here as its handler is built.
-const web_table system_table = {nullptr, 0};
+const web_res system_resources[] = {
+    {"/1000", on_user_login},
+    {"/6070", on_get_user_list},
+    {"/6071", on_add_new_user},
+    {"/6072", on_set_user_info},
+    {"/6073", on_del_user_info},
+    {"/1018", on_user_login_from_mail},
+    {"/6074", on_get_oem_user_list},
+    {"/6077", on_cgi_set_user_info},
+    {"/1024", on_clear_permission_update},
+};
+}  // namespace
+
+const web_table system_table = {system_resources, static_cast<int>(std::size(system_resources))};

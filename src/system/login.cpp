@@ -1,0 +1,164 @@
+// Log-in pages: the password check of "/1000" and the e-mail link of "/1018".
+#include "front/cgic.h"
+#include "link/json_fields.h"
+#include "link/web_ipc.h"
+#include "link/web_json.h"
+#include "link/web_request.h"
+#include "link/web_utils.h"
+#include "system/session.h"
+#include "system/system_handlers.h"
+#include "system/system_ipc.h"
+#include "system/user_db.h"
+#include "system/user_keys.h"
+#include "vxdb/vxdb.h"
+#include "vxdb/vxdb_param.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+constexpr int LOGIN_REFUSED = -1;
+constexpr int LOGIN_NOT_HERE = -2;  // an account of a type that may not use the web interface
+
+constexpr int MAIL_LINK_CHECK = 3504;
+constexpr int MAIL_COOKIE_SECONDS = 600;
+
+// The login request: the name and the password hash as the page computed it.
+struct login_request {
+    char userName[256];
+    char md5[33];
+};
+const json_field login_keys[] = {
+    JSON_TEXT("userName", login_request, userName, JF_OPTIONAL),
+    JSON_TEXT("md5", login_request, md5, JF_OPTIONAL),
+};
+
+// The account part of the login answer. "remotePermisson" is spelled as the pages read it here.
+const json_field login_answer_keys[] = {
+    JSON_INT("type", user_record, type, JF_OPTIONAL, JF_ANY),
+    JSON_TEXT("userName", user_record, name, JF_OPTIONAL),
+    JSON_INT("permission", user_record, permission, JF_OPTIONAL, JF_ANY),
+    USER_LOCAL_RIGHTS_KEYS,
+    JSON_INT("remotePermisson", user_record, remotePermission, JF_OPTIONAL, JF_ANY),
+    USER_REMOTE_RIGHTS_KEYS,
+};
+
+// The text of the e-mail link, for the main service to judge (request 3504).
+struct mail_link_check {
+    char link[256];
+};
+static_assert(sizeof(mail_link_check) == 256);
+
+// The cookies of a valid e-mail link: a short-lived session of its own.
+struct cookie {
+    const char *name;
+    const char *value;
+};
+const cookie mail_cookies[] = {
+    {"userName", "temp"}, {"userType", "2"}, {"permission", "0"}, {"sessionId", "0"}, {"language", "en-US"},
+};
+
+// The account's type when the hash matches, LOGIN_NOT_HERE for an account that may not log in here,
+// LOGIN_REFUSED otherwise. Nothing to compare (no name, no hash, or an account without a stored hash)
+// never matches.
+int check_login(const login_request &login, user_record *user)
+{
+    if (login.userName[0] == '\0' || login.md5[0] == '\0')
+        return LOGIN_REFUSED;
+    user->id = -1;
+    if (read_user_by_name(VXDB_MAIN_DB, login.userName, user) != 0 || user->password[0] == '\0')
+        return LOGIN_REFUSED;
+    if (user->type == USER_TYPE_NO_WEB)
+        return LOGIN_NOT_HERE;
+    return strncasecmp(user->password, login.md5, sizeof user->password) == 0 ? user->type : LOGIN_REFUSED;
+}
+
+// The session and the device facts that follow the account in the login answer.
+int add_session_facts(json_object *answer)
+{
+    char session_id[SESSION_ID_SIZE];
+    if (get_session_id(session_id) != 0)
+        return -1;
+    char hardware[32], software[256], model[256];
+    get_param_value(VXDB_MAIN_DB, "hardware_version", hardware, sizeof hardware, "V1.1");
+    get_param_value(VXDB_MAIN_DB, "software_version", software, sizeof software, "7x.7.0.9");
+    get_param_value(VXDB_MAIN_DB, "model", model, sizeof model, "");
+    const int failover_mode = get_param_int(VXDB_MAIN_DB, "failover_mode", 0);
+    const bool same_channel = get_param_int(VXDB_MAIN_DB, "same_channel_exist", 0) == 2;
+    json_object_object_add(answer, "sessionId", json_object_new_string(session_id));
+    json_object_object_add(answer, "failoverMode", json_object_new_int(failover_mode));
+    json_object_object_add(answer, "sameChannel", json_object_new_int(same_channel ? 1 : 0));
+    json_object_object_add(answer, "hardwareVersion", json_object_new_string(hardware));
+    json_object_object_add(answer, "softwareVersion", json_object_new_string(software));
+    json_object_object_add(answer, "model", json_object_new_string(model));
+    return 0;
+}
+
+// The login's operation-log record: there is no session cookie yet, so the login name stands in.
+void send_login_log(const char *login_name)
+{
+    operation_log record;
+    cgi_init_log_info(&record);
+    record.sub_type = 201;
+    record.parameter_type = 900;
+    memset(record.user, 0, sizeof record.user);
+    snprintf(record.user, sizeof record.user, "%s", login_name);
+    cgi_send_log_record(on_system_ipc_callback, &record);
+}
+}  // namespace
+
+// "/1000": checks the name and password hash; answers the account's rights with a fresh session id.
+// Every answer, refusals included, is a JSON object under the plain-text header.
+void on_user_login(const char *data)
+{
+    login_request login{};
+    if (json_read_request(data, login_keys, &login) != 0)
+        return;  // the login page expects no answer to an unreadable body
+    config_ssl_params();
+
+    user_record user{};
+    const int type = check_login(login, &user);
+    json_ptr answer(json_object_new_object());
+    if (type < 0) {
+        json_object_object_add(answer.get(), "type", json_object_new_int(type));
+        cgi_writeback_webserver(CGI_TEXT, json_object_to_json_string(answer.get()));
+        return;
+    }
+    json_add_fields(answer.get(), login_answer_keys, &user);
+    if (add_session_facts(answer.get()) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    send_login_log(login.userName);
+    cgi_writeback_webserver(CGI_TEXT, json_object_to_json_string(answer.get()));
+}
+
+// "/1018": asks the main service whether the e-mail link is valid; the reply routine answers.
+void on_user_login_from_mail(const char *data)
+{
+    mail_link_check check{};
+    snprintf(check.link, sizeof check.link, "%s", data != nullptr ? data : "");
+    cgi_exchange(on_system_ipc_callback, MAIL_LINK_CHECK, sizeof check, &check, CGI_TEXT);
+}
+
+// Reply 8504: a valid link (0) gets the temporary session's cookies and the live page, any other
+// value the start page.
+void on_user_login_from_mail_cb(int count, const void *payload)
+{
+    int32_t status;
+    if (cgi_reply_result(count, payload, &status) != 0)
+        return;  // too short to hold the status: the handler answers the error form
+    if (status == 0) {
+        char domain[COOKIE_DOMAIN_SIZE];
+        mail_cookie_domain(cgiServerAddr, domain);
+        for (const cookie &c : mail_cookies)
+            cgiHeaderCookieSetString(c.name, c.value, MAIL_COOKIE_SECONDS, "/", domain);
+        cgiHeaderLocation("../../html/index.html");
+    } else {
+        cgiHeaderLocation("../../html/home.html");
+    }
+    fflush(cgiOut);
+    g_callback_done = 1;
+}

@@ -1,0 +1,239 @@
+// User account pages: list, add, change and delete the device's accounts, and list the factory
+// accounts. Accounts live in the configuration database; after a change the main service is told to
+// reload them (request 3505).
+#include "link/json_fields.h"
+#include "link/web_ipc.h"
+#include "link/web_json.h"
+#include "link/web_request.h"
+#include "link/web_utils.h"
+#include "system/system_handlers.h"
+#include "system/system_ipc.h"
+#include "system/user_db.h"
+#include "system/user_keys.h"
+#include "vxdb/vxdb.h"
+#include "vxdb/vxdb_param.h"
+#include "vxrt/vx_path.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr int USER_TABLE_CHANGED = 3505;
+
+// Operation-log records: main type 4, sub type 204, and the parameter type of the change.
+constexpr int LOG_MAIN_TYPE = 4;
+constexpr int LOG_SUB_TYPE = 204;
+constexpr int LOG_USER_ADDED = 921;
+constexpr int LOG_USER_DELETED = 922;
+
+// A user object of "/6070".
+const json_field user_list_keys[] = {
+    JSON_INT("id", user_record, id, JF_OPTIONAL, JF_ANY),
+    JSON_INT("enable", user_record, enable, JF_OPTIONAL, JF_ANY),
+    JSON_TEXT("name", user_record, name, JF_OPTIONAL),
+    JSON_TEXT("password", user_record, password, JF_OPTIONAL),
+    JSON_INT("type", user_record, type, JF_OPTIONAL, JF_ANY),
+    JSON_INT("permission", user_record, permission, JF_OPTIONAL, JF_ANY),
+    USER_LOCAL_RIGHTS_KEYS,
+    JSON_INT("remotePermission", user_record, remotePermission, JF_OPTIONAL, JF_ANY),
+    USER_REMOTE_RIGHTS_KEYS,
+};
+
+// A factory account of "/6074".
+const json_field oem_user_keys[] = {
+    JSON_INT("id", oem_user_record, id, JF_OPTIONAL, JF_ANY),
+    JSON_INT("enable", oem_user_record, enable, JF_OPTIONAL, JF_ANY),
+    JSON_TEXT("name", oem_user_record, name, JF_OPTIONAL),
+    JSON_TEXT("password", oem_user_record, password, JF_OPTIONAL),
+    JSON_INT("type", oem_user_record, type, JF_OPTIONAL, JF_ANY),
+    JSON_INT("permission", oem_user_record, permission, JF_OPTIONAL, JF_ANY),
+    JSON_INT("remotePermission", oem_user_record, remotePermission, JF_OPTIONAL, JF_ANY),
+};
+
+// A new account ("/6071"): who, of which type, the summary permissions, and any of the rights
+// (absent ones stay 0). Name and password must not be empty either.
+const json_field new_user_keys[] = {
+    JSON_TEXT("name", user_record, name, JF_REQUIRED),
+    JSON_TEXT("password", user_record, password, JF_REQUIRED),
+    JSON_INT("type", user_record, type, JF_REQUIRED, USER_TYPE_RANGE),
+    JSON_INT("permission", user_record, permission, JF_REQUIRED, USER_PERMISSION_RANGE),
+    JSON_INT("remotePermission", user_record, remotePermission, JF_REQUIRED, USER_PERMISSION_RANGE),
+    USER_LOCAL_RIGHTS_KEYS,
+    USER_REMOTE_RIGHTS_KEYS,
+};
+
+// A change of an account ("/6072"): which account, and its new name and password. An empty or
+// absent text keeps the stored one; a new name is kept to the characters that tell names apart.
+struct user_change {
+    int32_t id;
+    char name[USER_NAME_MATCH + 1];
+    char password[sizeof user_record::password];
+};
+const json_field user_change_keys[] = {
+    JSON_INT("id", user_change, id, JF_REQUIRED, 0, MAX_USERS - 1),
+    JSON_TEXT("name", user_change, name, JF_OPTIONAL),
+    JSON_TEXT("password", user_change, password, JF_OPTIONAL),
+};
+// What else a change may set; the channel masks and the summary permissions stay as stored.
+const json_field user_settings_keys[] = {
+    JSON_INT("type", user_record, type, JF_OPTIONAL, USER_TYPE_RANGE),
+    USER_LOCAL_RIGHTS_KEYS,
+    USER_REMOTE_RIGHTS_KEYS,
+};
+
+// A deletion ("/6073").
+struct user_deletion {
+    int32_t id;
+    int32_t type;
+};
+const json_field user_deletion_keys[] = {
+    JSON_INT("id", user_deletion, id, JF_REQUIRED, 0, MAX_USERS - 1),
+    JSON_INT("type", user_deletion, type, JF_REQUIRED, USER_TYPE_RANGE),
+};
+
+// Request 3505, send only: the main service reloads its accounts. `id` names the account that
+// changed; none after an addition.
+void notify_user_table_changed(const int32_t *id)
+{
+    cgi_send_request(on_system_ipc_callback, USER_TABLE_CHANGED, id != nullptr ? sizeof *id : 0, id);
+}
+
+// True when an account other than `own_id` goes by `name` (names that agree in their first
+// USER_NAME_MATCH characters are the same name).
+bool name_taken(const char *name, int own_id)
+{
+    user_record other{};
+    other.id = -1;
+    read_user_by_name(VXDB_MAIN_DB, name, &other);
+    return other.id != -1 && other.id != own_id;
+}
+
+// Answers the accounts in use as a JSON array of objects with the given keys.
+template <typename Record, size_t N>
+void answer_accounts(const Record *accounts, int count, const json_field (&keys)[N])
+{
+    json_ptr list(json_object_new_array());
+    if (!list)
+        return;
+    for (int i = 0; i < count; ++i) {
+        if (accounts[i].enable == 0)
+            continue;
+        json_object *account = json_object_new_object();
+        json_add_fields(account, keys, &accounts[i]);
+        json_object_array_add(list.get(), account);
+    }
+    cgi_writeback_webserver(CGI_JSON, json_object_to_json_string(list.get()));
+}
+}  // namespace
+
+// "/6070": every account in use.
+void on_get_user_list(const char * /*data*/)
+{
+    static user_record users[MAX_USERS];
+    int count = 0;
+    read_users(VXDB_MAIN_DB, users, MAX_USERS, &count);
+    answer_accounts(users, count, user_list_keys);
+}
+
+// "/6071": adds an account; answers its id, "FAILED_FULL" or "SAMEUSER", nothing to bad input.
+void on_add_new_user(const char *data)
+{
+    if (read_user_count(VXDB_MAIN_DB) >= MAX_USERS) {
+        cgi_writeback_webserver(CGI_TEXT, "FAILED_FULL");
+        return;
+    }
+    user_record user{};
+    if (json_read_request(data, new_user_keys, &user) != 0 || user.name[0] == '\0' || user.password[0] == '\0')
+        return;
+    if (name_taken(user.name, -1)) {
+        cgi_writeback_webserver(CGI_TEXT, "SAMEUSER");
+        return;
+    }
+    user.enable = 1;
+    set_channel_masks(&user);
+    snprintf(user.init_flag, sizeof user.init_flag, "0");
+    if (add_user(VXDB_MAIN_DB, &user) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    notify_user_table_changed(nullptr);
+    cgi_send_operation_log(on_system_ipc_callback, LOG_MAIN_TYPE, LOG_SUB_TYPE, LOG_USER_ADDED, 0);
+    char answer[16];
+    snprintf(answer, sizeof answer, "id=%d", user.id);
+    cgi_writeback_webserver(CGI_TEXT, answer);
+}
+
+// "/6072": changes an account in use; keys that are absent keep their stored values. Answers "OK"
+// or "SAMEUSER", nothing to bad input.
+void on_set_user_info(const char *data)
+{
+    user_change change{};
+    user_record user{};
+    if (json_read_request(data, user_change_keys, &change) != 0 || read_user(VXDB_MAIN_DB, &user, change.id) != 0 ||
+        user.enable != 1 || json_read_request(data, user_settings_keys, &user) != 0)
+        return;
+    if (change.name[0] != '\0') {
+        if (name_taken(change.name, change.id)) {
+            cgi_writeback_webserver(CGI_TEXT, "SAMEUSER");
+            return;
+        }
+        memset(user.name, 0, sizeof user.name);
+        memcpy(user.name, change.name, sizeof change.name);
+    }
+    if (change.password[0] != '\0')
+        memcpy(user.password, change.password, sizeof user.password);
+    if (write_user(VXDB_MAIN_DB, &user) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    notify_user_table_changed(&user.id);
+    cgi_writeback_webserver(CGI_TEXT, "OK");
+}
+
+// "/6073": frees an account's slot; answers "OK", nothing to bad input.
+void on_del_user_info(const char *data)
+{
+    user_deletion deletion{};
+    if (json_read_request(data, user_deletion_keys, &deletion) != 0)
+        return;
+    user_record blank{};
+    blank.id = deletion.id;
+    if (write_user(VXDB_MAIN_DB, &blank) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    notify_user_table_changed(&blank.id);
+    cgi_send_operation_log(on_system_ipc_callback, LOG_MAIN_TYPE, LOG_SUB_TYPE, LOG_USER_DELETED, 0);
+    cgi_writeback_webserver(CGI_TEXT, "OK");
+}
+
+// "/6074": the factory accounts in use; nothing on a device without the factory database.
+void on_get_oem_user_list(const char * /*data*/)
+{
+    if (access(vx_path(VXDB_OEM_DB).c_str(), F_OK) != 0)
+        return;
+    static oem_user_record users[MAX_USERS];
+    int count = 0;
+    read_users_oem(VXDB_OEM_DB, users, MAX_USERS, &count);
+    answer_accounts(users, count, oem_user_keys);
+}
+
+// "/6077": the main service reloads the accounts.
+void on_cgi_set_user_info(const char * /*data*/)
+{
+    notify_user_table_changed(nullptr);
+    cgi_writeback_webserver(CGI_TEXT, "OK");
+}
+
+// "/1024": the pages have taken note of changed permissions.
+void on_clear_permission_update(const char * /*data*/)
+{
+    if (set_param_int(VXDB_MAIN_DB, "permission_update", 0) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    cgi_writeback_webserver(CGI_TEXT, "OK");
+}

@@ -1,0 +1,149 @@
+// Shared pieces of the end-to-end tests of the log-in and user pages: a database the test prepares
+// with the program's own functions, accounts, requests as the pages send them, and the records the
+// fake main service received.
+#pragma once
+
+#include "support/cgi_runner.h"
+#include "support/fake_main_service.h"
+#include "system/user_db.h"
+#include "vxdb/vxdb.h"
+#include "vxrt/vx_oplog.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace system_pages {
+
+inline const std::string TEXT = "Content-type: text/plain\r\n\r\n";
+inline const std::string JSON = "Content-type: application/json\r\n\r\n";
+
+// A hash as the log-in page computes it.
+inline const std::string HASH = "0123456789abcdef0123456789abcdef";
+
+// A private root whose databases this test process reads and writes directly (VX_ROOT points at it
+// while the object lives). Connections are closed before every program run and at the end.
+struct device {
+    test_root root;
+    device()
+    {
+        vxdb_close_all();
+        setenv("VX_ROOT", root.path().c_str(), 1);
+    }
+    ~device()
+    {
+        vxdb_close_all();
+        unsetenv("VX_ROOT");
+    }
+    device(const device &) = delete;
+    device &operator=(const device &) = delete;
+};
+
+// An account in use in slot `id`.
+inline user_record account(int id, const std::string &name, const std::string &hash = HASH, int type = 0)
+{
+    user_record u{};
+    u.id = id;
+    u.enable = 1;
+    strncpy(u.name, name.c_str(), sizeof u.name - 1);
+    strncpy(u.password, hash.c_str(), sizeof u.password - 1);
+    u.type = type;
+    return u;
+}
+
+// An account whose every right differs from the others, so that a key in the wrong place shows:
+// the twenty flags are 11 to 30 in record order, permission 7, remote permission -1.
+inline user_record account_with_rights(int id, const std::string &name, int type)
+{
+    user_record u = account(id, name, HASH, type);
+    // localLiveView .. remoteShutdown lie one after the other in the record.
+    for (int32_t i = 0; i < 20; ++i) {
+        const int32_t flag = 11 + i;
+        char *field = reinterpret_cast<char *>(&u) + offsetof(user_record, localLiveView) + i * sizeof flag;
+        memcpy(field, &flag, sizeof flag);
+    }
+    u.permission = 7;
+    u.remotePermission = -1;
+    strcpy(u.localliveview, "1100");
+    strcpy(u.localplayback, "1010");
+    strcpy(u.remoteliveview, "0001");
+    strcpy(u.remoteplayback, "1111");
+    return u;
+}
+
+inline void store(const user_record &u)
+{
+    ASSERT_EQ(write_user(VXDB_MAIN_DB, &u), 0) << u.name;
+}
+
+inline user_record stored(int id)
+{
+    vxdb_close_all();
+    user_record u{};
+    read_user(VXDB_MAIN_DB, &u, id);
+    return u;
+}
+
+inline bool same_bytes(const user_record &a, const user_record &b)
+{
+    return memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A request as the pages send it: the session cookie of an operator, a short wait for replies.
+inline cgi_request page_get(const std::string &path, const std::string &query = "", const char *wait_ms = "3000")
+{
+    cgi_request request;
+    request.path_info = path;
+    request.query = query;
+    request.env = {{"VX_IPC_TIMEOUT_MS", wait_ms}, {"HTTP_COOKIE", "sessionId=77; userName=operator; lang=en"}};
+    return request;
+}
+
+inline cgi_request page_post(const std::string &path, const std::string &body)
+{
+    cgi_request request = page_get(path);
+    request.method = "POST";
+    request.content_type = "application/json";
+    request.body = body;
+    return request;
+}
+
+// Runs the page; the program must end normally and quietly whatever it answers.
+inline cgi_result run_page(const test_root &root, const cgi_request &request)
+{
+    vxdb_close_all();
+    cgi_result r = run_cgi(root, request);
+    EXPECT_EQ(r.exit_status, 0) << request.path_info << " " << request.body;
+    EXPECT_EQ(r.err, "") << request.path_info << " " << request.body;
+    return r;
+}
+
+// The exact operation-log record (3485, send only) of a change by `user` from the runner's address.
+inline void expect_logged(const fms_request &request, int64_t sub_type, int parameter_type,
+                          const char *user = "operator")
+{
+    operation_log record{};
+    record.main_type = 4;
+    record.sub_type = sub_type;
+    record.parameter_type = parameter_type;
+    record.remote = 1;
+    strcpy(record.ip, "127.0.0.1");
+    strncpy(record.user, user, sizeof record.user - 1);
+    EXPECT_EQ(request.code, 3485);
+    EXPECT_TRUE(request.send_only());
+    EXPECT_EQ(request.payload, fms_record(record));
+}
+
+// The user table changed (3505, send only): no payload, or the id of the changed account.
+inline void expect_table_changed(const fms_request &request, const std::string &payload)
+{
+    EXPECT_EQ(request.code, 3505);
+    EXPECT_TRUE(request.send_only());
+    EXPECT_EQ(request.payload, payload);
+}
+
+}  // namespace system_pages

@@ -1,0 +1,305 @@
+// The log-in pages through the real program: the password check of "/1000" with its answer and
+// operation-log record, and the e-mail link of "/1018" with its cookies and redirects.
+#include "e2e/system_pages.h"
+#include "vxdb/vxdb_param.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <ctime>
+#include <string>
+#include <vector>
+
+using namespace system_pages;
+
+namespace {
+std::string login_body(const std::string &name, const std::string &md5)
+{
+    return "{\"userName\":\"" + name + "\",\"md5\":\"" + md5 + "\"}";
+}
+
+// The session id of a login answer, replaced by "<id>" in the answer. Empty when there is none.
+std::string take_session_id(std::string *answer)
+{
+    const std::string key = "\"sessionId\": \"";
+    size_t at = answer->find(key);
+    if (at == std::string::npos)
+        return "";
+    at += key.size();
+    size_t end = answer->find('"', at);
+    std::string id = answer->substr(at, end - at);
+    answer->replace(at, end - at, "<id>");
+    return id;
+}
+
+bool is_session_id(const std::string &id)
+{
+    if (id.size() != 32)
+        return false;
+    for (char c : id) {
+        if (!isdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+const std::string admin_rights =
+    "\"permission\": 7, \"localLiveView\": 11, \"localPlayback\": 12, \"localRetrieve\": 13, "
+    "\"localSmartAnalysis\": 14, \"localEvent\": 15, \"localCamera\": 16, \"localStorage\": 17, "
+    "\"localSettings\": 18, \"localStatus\": 19, \"localShutdown\": 20, \"localliveview\": \"1100\", "
+    "\"localplayback\": \"1010\", \"remotePermisson\": -1, \"remoteLiveView\": 21, \"remotePlayback\": 22, "
+    "\"remoteRetrieve\": 23, \"remoteSmartAnalysis\": 24, \"remoteEvent\": 25, \"remoteCamera\": 26, "
+    "\"remoteStorage\": 27, \"remoteSettings\": 28, \"remoteStatus\": 29, \"remoteShutdown\": 30, "
+    "\"remoteliveview\": \"0001\", \"remoteplayback\": \"1111\"";
+}  // namespace
+
+TEST(Login, AnswersTheRightsAndDeviceFactsAndLogsTheLogin)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account_with_rights(4, "admin", 1));
+    set_param_int(VXDB_MAIN_DB, "failover_mode", 1);
+    set_param_int(VXDB_MAIN_DB, "same_channel_exist", 2);
+    set_param_value(VXDB_MAIN_DB, "hardware_version", "V2.3");
+    set_param_value(VXDB_MAIN_DB, "software_version", "8.1.0.4");
+    set_param_value(VXDB_MAIN_DB, "model", "N16-4K");
+
+    // The hash compares without regard to case; the session cookie's user does not matter here.
+    std::string upper = HASH;
+    for (char &c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    cgi_result r = run_page(dev.root, page_post("/1000", login_body("admin", upper)));
+    std::string id = take_session_id(&r.out);
+    EXPECT_TRUE(is_session_id(id)) << id;
+    EXPECT_EQ(r.out, TEXT + "{ \"type\": 1, \"userName\": \"admin\", " + admin_rights +
+                         ", \"sessionId\": \"<id>\", \"failoverMode\": 1, \"sameChannel\": 1, "
+                         "\"hardwareVersion\": \"V2.3\", \"softwareVersion\": \"8.1.0.4\", \"model\": \"N16-4K\" }");
+
+    ASSERT_TRUE(fms.wait_requests(1));
+    ASSERT_EQ(fms.requests().size(), 1u);
+    expect_logged(fms.requests()[0], 201, 900, "admin");
+
+    // The certificate directories exist after any login that could be read.
+    EXPECT_TRUE(file_exists(dev.root.file("/mnt/nand/ssl/tmp")));
+}
+
+TEST(Login, DeviceFactsHaveTheirDefaultsAndAHashIsCutTo32Characters)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account_with_rights(0, "admin", 0));
+    set_param_int(VXDB_MAIN_DB, "same_channel_exist", 1);  // only 2 means a shared channel
+
+    cgi_result r = run_page(dev.root, page_post("/1000", login_body("admin", HASH + "ffff")));
+    take_session_id(&r.out);
+    EXPECT_EQ(r.out, TEXT + "{ \"type\": 0, \"userName\": \"admin\", " + admin_rights +
+                         ", \"sessionId\": \"<id>\", \"failoverMode\": 0, \"sameChannel\": 0, "
+                         "\"hardwareVersion\": \"V1.1\", \"softwareVersion\": \"7x.7.0.9\", \"model\": \"\" }");
+}
+
+// A name matches an account on its first 31 characters; the answer carries the stored name and the
+// log record the name the user typed.
+TEST(Login, NameMatchesOnItsFirst31Characters)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    const std::string stored_name = std::string(31, 'n') + "-stored-tail";
+    const std::string typed_name = std::string(31, 'n') + "-typed";
+    store(account(2, stored_name));
+
+    cgi_result r = run_page(dev.root, page_post("/1000", login_body(typed_name, HASH)));
+    EXPECT_NE(r.out.find("\"userName\": \"" + stored_name + "\""), std::string::npos) << r.out;
+    ASSERT_TRUE(fms.wait_requests(1));
+    expect_logged(fms.requests()[0], 201, 900, typed_name.c_str());
+}
+
+TEST(Login, TwoLoginsInTheSameSecondGetDifferentSessionIds)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account(0, "admin"));
+    std::string first = run_page(dev.root, page_post("/1000", login_body("admin", HASH))).out;
+    std::string second = run_page(dev.root, page_post("/1000", login_body("admin", HASH))).out;
+    std::string a = take_session_id(&first), b = take_session_id(&second);
+    EXPECT_TRUE(is_session_id(a)) << a;
+    EXPECT_TRUE(is_session_id(b)) << b;
+    EXPECT_NE(a, b);
+}
+
+TEST(Login, RefusalsAnswerTheirTypeAndLogNothing)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account(0, "admin"));
+    store(account(1, "viewer", HASH, 3));  // may not use the web interface
+    user_record deleted{};
+    deleted.id = 2;  // a deleted slot: enable 0, no name, no hash
+    store(deleted);
+    user_record retired = account(3, "retired");
+    retired.enable = 0;
+    store(retired);
+    store(account(4, "nohash", ""));
+
+    const struct {
+        std::string body;
+        int type;
+    } cases[] = {
+        {login_body("admin", "ffffffffffffffffffffffffffffffff"), -1},
+        {login_body("admin", HASH.substr(0, 31)), -1},
+        {login_body("nobody", HASH), -1},
+        {login_body("retired", HASH), -1},  // a free slot keeps its old name but is no account
+        {login_body("", ""), -1},           // would match the blank deleted slot
+        {login_body("admin", ""), -1},
+        {login_body("nohash", ""), -1},
+        {login_body("nohash", "x"), -1},
+        {"{}", -1},
+        {"{\"userName\":\"admin\"}", -1},
+        {"{\"md5\":\"" + HASH + "\"}", -1},
+        {login_body("viewer", HASH), -2},
+        {login_body("viewer", "wrong"), -2},
+    };
+    for (const auto &c : cases) {
+        cgi_result r = run_page(dev.root, page_post("/1000", c.body));
+        EXPECT_EQ(r.out, TEXT + "{ \"type\": " + std::to_string(c.type) + " }") << c.body;
+    }
+    EXPECT_FALSE(fms.wait_requests(1, 200)) << "a refused login is not logged";
+}
+
+TEST(Login, UnreadableBodyGetsNoAnswer)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account(0, "admin"));
+    for (const char *body : {"", "userName=admin", "{\"userName\":"}) {
+        cgi_result r = run_page(dev.root, page_post("/1000", body));
+        EXPECT_EQ(r.out, "") << body;
+    }
+    EXPECT_EQ(run_page(dev.root, page_get("/1000")).out, "");
+    EXPECT_FALSE(file_exists(dev.root.file("/mnt/nand/ssl")));
+    EXPECT_FALSE(fms.wait_requests(1, 200));
+}
+
+// ---- The e-mail link ("/1018") ----
+
+namespace {
+const char *const mail_cookies[][2] = {
+    {"userName", "temp"}, {"userType", "2"}, {"permission", "0"}, {"sessionId", "0"}, {"language", "en-US"},
+};
+
+cgi_request mail_link(const std::string &host, const std::string &query = "token=1", const char *wait_ms = "3000")
+{
+    cgi_request request = page_get("/1018", query, wait_ms);
+    request.env.push_back({"HTTP_HOST", host});
+    return request;
+}
+
+std::vector<std::string> header_lines(const std::string &out)
+{
+    std::vector<std::string> lines;
+    size_t at = 0;
+    for (size_t end; (end = out.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(out.substr(at, end - at));
+    lines.push_back(out.substr(at));  // what follows the last line end (nothing)
+    return lines;
+}
+
+// The cookie domain the page set for a host, checked to be the same in all five cookies.
+std::string cookie_domain(const test_root &root, fake_main_service &fms, const std::string &host)
+{
+    fms.script(3504, fms_script().reply(8504, fms_int(0)));
+    std::vector<std::string> lines = header_lines(run_page(root, mail_link(host)).out);
+    if (lines.size() != 8)
+        return "<" + std::to_string(lines.size()) + " lines>";
+    std::string domain;
+    for (int i = 0; i < 5; ++i) {
+        size_t at = lines[i].find("; domain="), end = lines[i].find("; expires=");
+        if (at == std::string::npos || end == std::string::npos)
+            return "<no domain in " + lines[i] + ">";
+        std::string d = lines[i].substr(at + 9, end - at - 9);
+        if (i > 0 && d != domain)
+            return "<domains differ>";
+        domain = d;
+    }
+    return domain;
+}
+}  // namespace
+
+TEST(MailLogin, ValidLinkSetsTheTemporarySessionCookiesAndOpensTheLivePage)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    fms.script(3504, fms_script().reply(8504, fms_int(0)));
+
+    const time_t before = time(nullptr);
+    cgi_result r = run_page(dev.root, mail_link("192.168.1.5:8080", "token=ab12&mail=%22x%22"));
+    const time_t after = time(nullptr);
+
+    std::vector<std::string> lines = header_lines(r.out);
+    ASSERT_EQ(lines.size(), 8u) << r.out;
+    for (int i = 0; i < 5; ++i) {
+        const std::string start = std::string("Set-Cookie: ") + mail_cookies[i][0] + "=" + mail_cookies[i][1] +
+                                  "; domain=192.168.1.5; expires=";
+        ASSERT_EQ(lines[i].rfind(start, 0), 0u) << lines[i];
+        const std::string rest = lines[i].substr(start.size());
+        // Ten minutes ahead, in universal time, with English day and month names.
+        struct tm expiry {};
+        const char *end = strptime(rest.c_str(), "%a, %d-%b-%Y %H:%M:%S GMT", &expiry);
+        ASSERT_NE(end, nullptr) << lines[i];
+        const time_t expires = timegm(&expiry);
+        EXPECT_GE(expires, before + 600);
+        EXPECT_LE(expires, after + 600);
+        char text[64];
+        strftime(text, sizeof text, "%a, %d-%b-%Y %H:%M:%S GMT; path=/", &expiry);
+        EXPECT_EQ(rest, text);
+    }
+    EXPECT_EQ(lines[5], "Location: ../../html/index.html");
+    EXPECT_EQ(lines[6], "");
+    EXPECT_EQ(lines[7], "");
+
+    // The link text goes to the main service as a 256-byte text (the query's %22 arrives as '"').
+    ASSERT_EQ(fms.requests().size(), 1u);
+    EXPECT_EQ(fms.requests()[0].code, 3504);
+    EXPECT_FALSE(fms.requests()[0].send_only());
+    std::string expected = "token=ab12&mail=\"x\"";
+    expected.resize(256, '\0');
+    EXPECT_EQ(fms.requests()[0].payload, expected);
+}
+
+TEST(MailLogin, CookieDomainIsTheHostWithoutItsPortOrNothing)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    const std::string host48 = std::string(44, 'h') + ".com";
+    EXPECT_EQ(cookie_domain(dev.root, fms, "nvr.example.com"), "nvr.example.com");
+    EXPECT_EQ(cookie_domain(dev.root, fms, "10.0.0.2:80"), "10.0.0.2");
+    EXPECT_EQ(cookie_domain(dev.root, fms, host48 + ":443"), host48);
+    // No domain at all is safer than a wrong one: the browser then keeps the cookie for the host.
+    EXPECT_EQ(cookie_domain(dev.root, fms, "[::1]:8080"), "");
+    EXPECT_EQ(cookie_domain(dev.root, fms, "h" + host48), "");           // 49 characters
+    EXPECT_EQ(cookie_domain(dev.root, fms, std::string(60, 'a')), "");
+    EXPECT_EQ(cookie_domain(dev.root, fms, "evil.com; secure"), "");
+    EXPECT_EQ(cookie_domain(dev.root, fms, ""), "");
+}
+
+TEST(MailLogin, InvalidLinkOpensTheStartPage)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    fms.script(3504, fms_script().reply(8504, fms_int(7)));
+    const std::string query(300, 'q');
+    EXPECT_EQ(run_page(dev.root, mail_link("nvr.local", query)).out, "Location: ../../html/home.html\r\n\r\n");
+    // A link longer than the payload is cut to 255 characters and stays terminated.
+    ASSERT_EQ(fms.requests().size(), 1u);
+    EXPECT_EQ(fms.requests()[0].payload, std::string(255, 'q') + '\0');
+}
+
+TEST(MailLogin, NoUsableReplyGivesTheTextErrorForm)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    EXPECT_EQ(run_page(dev.root, mail_link("nvr.local", "token=1", "300")).out, TEXT + "CGI ERROR");
+
+    // A reply too short to hold the status is no answer.
+    fms.script(3504, fms_script().reply(8504, std::string(2, '\0')));
+    EXPECT_EQ(run_page(dev.root, mail_link("nvr.local", "token=1", "300")).out, TEXT + "CGI ERROR");
+}
