@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -126,7 +127,13 @@ void fake_main_service::script_default(fms_script what)
 std::vector<fms_request> fake_main_service::requests() const
 {
     std::lock_guard<std::mutex> guard(lock_);
-    return requests_;
+    // Each exchange of the program has a connection of its own, accepted in the order the program
+    // connected; requests of two connections may be read in either order. Connection order, then
+    // arrival, is the order the program sent them.
+    std::vector<fms_request> sent = requests_;
+    std::stable_sort(sent.begin(), sent.end(),
+                     [](const fms_request &a, const fms_request &b) { return a.connection < b.connection; });
+    return sent;
 }
 
 bool fake_main_service::wait_requests(size_t count, int timeout_ms) const

@@ -80,7 +80,7 @@ public:
     void script(int32_t code, fms_script what);
     void script_default(fms_script what);
 
-    // Every request so far, in arrival order.
+    // Every request so far, in the order the program sent them (by connection, then arrival).
     std::vector<fms_request> requests() const;
     // Waits until at least `count` requests have arrived. False on time-out.
     bool wait_requests(size_t count, int timeout_ms = 5000) const;
