@@ -7,25 +7,32 @@
 #
 #   tools/demo.sh            serve until Ctrl-C
 #   tools/demo.sh --check    start everything, run the curl lines, print the answers, stop
+#   tools/demo.sh --run CMD  start everything, run CMD with NVR_CGI_URL (the CGI's address),
+#                            NVR_ADMIN_MD5 and NVR_DEMO_ROOT in its environment, stop; CMD's status
 #
-# NVR_DEMO_PORT sets the port (default 8080); NVR_BUILD_DIR the build directory (default build).
+# NVR_DEMO_PORT sets the port (default 8080); NVR_BUILD_DIR the build directory (default build);
+# NVR_DEMO_NO_BUILD=1 uses the programs already built there (the tests do).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
 check=0
+run_command=""
 case "${1:-}" in
     "") ;;
     --check) check=1 ;;
-    *) echo "usage: tools/demo.sh [--check]" >&2; exit 2 ;;
+    --run) [ -n "${2:-}" ] || { echo "usage: tools/demo.sh --run CMD" >&2; exit 2; }; run_command=$2 ;;
+    *) echo "usage: tools/demo.sh [--check | --run CMD]" >&2; exit 2 ;;
 esac
 port=${NVR_DEMO_PORT:-8080}
 build=${NVR_BUILD_DIR:-build}
 case "$build" in /*) ;; *) build="$repo/$build" ;; esac
 
-tools/install-deps.sh
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)" --target nvr.cgi nvr-sim vxdb-tool
+if [ "${NVR_DEMO_NO_BUILD:-0}" != 1 ]; then
+    tools/install-deps.sh
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j "$(nproc)" --target nvr.cgi nvr-sim vxdb-tool
+fi
 
 root=$(mktemp -d /tmp/nvr-demo-XXXXXX)
 sim_pid=""
@@ -111,6 +118,12 @@ echo "main service   nvr-sim; its log: $root/var/log/nvr-sim.log"
 echo "admin password $password"
 echo "admin md5      $md5   (what the login page sends)"
 echo
+
+if [ -n "$run_command" ]; then
+    status=0
+    NVR_CGI_URL="$cgi" NVR_ADMIN_MD5="$md5" NVR_DEMO_ROOT="$root" "$run_command" || status=$?
+    exit "$status"
+fi
 
 if [ "$check" -eq 0 ]; then
     requests show

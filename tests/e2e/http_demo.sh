@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The demo set-up driven by a real HTTP client: lighttpd runs nvr.cgi against nvr-sim, and curl works
+# the login, user and disk pages the way the web pages do. Run by tools/demo.sh --run, which provides
+# NVR_CGI_URL and NVR_ADMIN_MD5.
+set -uo pipefail
+cgi=${NVR_CGI_URL:?} md5=${NVR_ADMIN_MD5:?}
+passed=0 failed=0
+
+check() {  # check NAME EXPECTED ACTUAL: EXPECTED is an extended regular expression over the body
+    if printf '%s' "$3" | grep -Eq -- "$2"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        printf 'FAILED %s\n  expected /%s/\n  got      %s\n' "$1" "$2" "$3"
+    fi
+}
+get() { curl -sS --max-time 60 "$cgi/$1"; }
+post() { curl -sS --max-time 60 -X POST -H 'Content-Type: application/json' -d "$2" "$cgi/$1"; }
+
+check "log in" '"type": 0, "userName": "admin".*"sessionId": "[0-9]{32}"' \
+    "$(post 1000 "{\"userName\":\"admin\",\"md5\":\"$md5\"}")"
+check "wrong password" '^\{ "type": -1 \}$' "$(post 1000 '{"userName":"admin","md5":"00000000000000000000000000000000"}')"
+
+user='{"name":"viewer","password":"5f4dcc3b5aa765d61d8327deb882cf99","type":2,"permission":0,"remotePermission":0,
+       "localliveview":"101","localplayback":"0","remoteliveview":"1","remoteplayback":"0","remoteLiveView":1}'
+added=$(post 6071 "$user")
+check "add a user" '^id=[0-9]+$' "$added"
+id=${added#id=}
+check "same name refused" '^SAMEUSER$' "$(post 6071 "$user")"
+check "list users" "\"id\": $id, \"enable\": 1, \"name\": \"viewer\"" "$(get 6070)"
+check "new user logs in" '"type": 2, "userName": "viewer"' \
+    "$(post 1000 '{"userName":"viewer","md5":"5F4DCC3B5AA765D61D8327DEB882CF99"}')"
+check "change the user" '^OK$' "$(post 6072 "{\"id\":$id,\"name\":\"operator\",\"type\":1}")"
+check "changed in the list" "\"id\": $id, \"enable\": 1, \"name\": \"operator\", \"password\": \"[0-9a-f]{32}\", \"type\": 1" \
+    "$(get 6070)"
+check "delete the user" '^OK$' "$(post 6073 "{\"id\":$id,\"type\":1}")"
+list=$(get 6070)
+check "deleted user gone" '^\[ \{ "id": 0, ' "$list"
+if printf '%s' "$list" | grep -q '"operator"'; then
+    failed=$((failed + 1)); echo "FAILED deleted user still listed"
+else
+    passed=$((passed + 1))
+fi
+
+disks=$(get 6100)
+check "disk list" '^\{ "resultString": "OK", "esataType": 0, "HDD": \[ \{ "portId": 1,.*"maxDiskNum": 36 \}$' "$disks"
+check "offline network disk" '"portId": 9, "vendorName": "[^"]*", "address": "192.0.2.50".*"state": 2' "$disks"
+check "create a RAID array" '^OK$' "$(post 6104 '{"id":10,"enable":1,"level":1,"sata_cnt":2,"sata_port":6}')"
+check "array listed" '"portId": 10,.*"raid_level": 1,.*"raid_sata_cnt": 2,.*"raid_sata_port": 6' "$(get 6100)"
+check "format a disk" '^OK$' "$(get '6102?4')"
+check "raid mode" '^0$' "$(get 6108)"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
