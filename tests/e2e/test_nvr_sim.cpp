@@ -47,7 +47,7 @@ public:
             for (std::string &a : argv)
                 raw.push_back(a.data());
             raw.push_back(nullptr);
-            execv(raw[0], raw.data());
+            exec_program(raw.data(), environ);
             _exit(127);
         }
         close(out[1]);

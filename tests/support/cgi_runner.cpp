@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 test_root::test_root()
@@ -66,7 +67,7 @@ cgi_result run_process(const process_io &io)
         dup2(out[1], 1);
         dup2(err[1], 2);
         signal(SIGPIPE, SIG_DFL);
-        execve(argv[0], argv.data(), envp.data());
+        exec_program(argv.data(), envp.data());
         _exit(127);
     }
     close(in[0]);
@@ -131,7 +132,46 @@ cgi_result run_process(const process_io &io)
 struct sigpipe_ignored {
     sigpipe_ignored() { signal(SIGPIPE, SIG_IGN); }
 } g_sigpipe_ignored;
+
+// The emulator's words, read before main so that exec_program, called in the child of a fork of a
+// threaded test, needs no allocation. NVR_TEST_EMULATOR (a full path and its options, "" for none)
+// overrides the build's emulator.
+struct emulator_command {
+    std::vector<std::string> words;
+    emulator_command()
+    {
+        const char *command = getenv("NVR_TEST_EMULATOR");
+#ifdef NVR_TEST_EMULATOR_DEFAULT
+        if (command == nullptr)
+            command = NVR_TEST_EMULATOR_DEFAULT;
+#endif
+        std::istringstream in(command != nullptr ? command : "");
+        for (std::string word; in >> word;)
+            words.push_back(word);
+    }
+} g_emulator;
 }  // namespace
+
+void exec_program(char *const argv[], char *const envp[])
+{
+    execve(argv[0], argv, envp);
+    if (errno != ENOEXEC || g_emulator.words.empty())
+        return;
+    char *emulated[64];
+    size_t count = 0;
+    while (argv[count] != nullptr)
+        ++count;
+    if (g_emulator.words.size() + count + 1 > std::size(emulated)) {
+        errno = E2BIG;
+        return;
+    }
+    size_t n = 0;
+    for (const std::string &word : g_emulator.words)
+        emulated[n++] = const_cast<char *>(word.c_str());
+    for (size_t i = 0; i <= count; ++i)
+        emulated[n++] = argv[i];
+    execve(emulated[0], emulated, envp);
+}
 
 cgi_result run_cgi(const test_root &root, const cgi_request &request)
 {

@@ -51,6 +51,12 @@ cgi_result run_program(const test_root &root, const std::vector<std::string> &ar
                        const std::vector<std::pair<std::string, std::string>> &env = {},
                        const std::string &input = "", int timeout_ms = 20000);
 
+// execve for a test's own child processes. A cross-built test runs in an emulator (qemu user mode)
+// where the kernel cannot start the build's programs by itself: a program it refuses as no executable
+// of this machine is started through the build's emulator instead, while the host's own programs
+// are started directly. Allocates nothing, so it may follow a fork; returns only on failure.
+void exec_program(char *const argv[], char *const envp[]);
+
 // Whole file contents ("" when missing), and whether a file exists.
 std::string read_file(const std::string &path);
 bool file_exists(const std::string &path);
