@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# Measures what a request costs: nvr.cgi started the way a web server starts it, per route, against
+# the floor (a static C program writing "OK") in the same run; then requests per second through
+# lighttpd; then the size of the stripped program. Prints one report on standard output.
+#
+#   bench/run.sh [--quick]      --quick: 50 requests per route and 2 s per load run (proves it works)
+#
+# BENCH_RUNS and BENCH_SECONDS override the counts; BENCH_PORT the lighttpd port (default: a free one).
+# Nothing here passes or fails on a time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+
+runs=1000 seconds=10
+case "${1:-}" in
+    "") ;;
+    --quick) runs=50 seconds=2 ;;
+    *) echo "usage: bench/run.sh [--quick]" >&2; exit 2 ;;
+esac
+runs=${BENCH_RUNS:-$runs}
+seconds=${BENCH_SECONDS:-$seconds}
+build="$repo/build-bench"
+
+# -Wno-restrict: GCC 12 at -O3 warns falsely about a std::string concatenation in the simulator.
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Wno-restrict >/dev/null
+ninja -C "$build" -j2 nvr.cgi nvr-sim >/dev/null
+tools="$build/bench"
+mkdir -p "$tools"
+g++ -O2 -std=c++20 -Wall -Wextra -Werror -o "$tools/spawn-driver" bench/spawn_driver.cpp
+g++ -O2 -std=c++20 -Wall -Wextra -Werror -Iplatform -o "$tools/sim-reply" bench/sim_reply.cpp
+gcc -O2 -static -o "$tools/floor" bench/startup/floor.c
+cgi="$build/bin/nvr.cgi"
+
+root=$(mktemp -d /tmp/nvr-bench-XXXXXX)
+sim_pid="" web_pid=""
+stop() {
+    [ -n "$web_pid" ] && kill -TERM "$web_pid" 2>/dev/null && wait "$web_pid" 2>/dev/null || true
+    [ -n "$sim_pid" ] && kill -TERM "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null || true
+    rm -rf "$root"
+}
+trap stop EXIT
+mkdir -p "$root"/{tmp,mnt/nand/app,mnt/nand2,var/run,var/log,www/cgi-bin} "$root/bench"
+
+ready="$root/var/run/nvr-sim.ready"
+"$build/bin/nvr-sim" --root "$root" --seed 1 --log "$root/var/log/nvr-sim.log" --ready-file "$ready" \
+    >"$root/nvr-sim.out" &
+sim_pid=$!
+for _ in $(seq 100); do
+    [ -e "$ready" ] && break
+    sleep 0.1
+done
+[ -e "$ready" ] || { echo "nvr-sim did not start" >&2; cat "$root/var/log/nvr-sim.log" >&2; exit 1; }
+md5=$(sed -n 's/^admin md5: //p' "$root/nvr-sim.out")
+
+# Request bodies.
+b="$root/bench"
+printf '{"portId":3,"property":1,"group":2,"private":0}' >"$b/6101.json"
+printf '{"userName":"admin","md5":"%s"}' "$md5" >"$b/login.json"
+pad=$(head -c 29900 /dev/zero | tr '\0' x)
+printf '{"userName":"admin","md5":"%s","note":"%s"}' "$md5" "$pad" >"$b/login-30k.json"
+boundary=benchboundary7d3a
+{
+    printf -- '--%s\r\nContent-Disposition: form-data; name="file"; filename="bench-upload.bin"\r\n' "$boundary"
+    printf 'Content-Type: application/octet-stream\r\n\r\n'
+    head -c 1048576 /dev/urandom
+    printf '\r\n--%s--\r\n' "$boundary"
+} >"$b/upload.multipart"
+
+# The environment lighttpd gives a CGI request process, minus the headers no route reads.
+common=(--env "VX_ROOT=$root" --env GATEWAY_INTERFACE=CGI/1.1 --env SERVER_PROTOCOL=HTTP/1.1
+        --env SERVER_SOFTWARE=lighttpd --env SERVER_NAME=127.0.0.1 --env SERVER_PORT=8080
+        --env REMOTE_ADDR=127.0.0.1 --env SCRIPT_NAME=/cgi-bin/nvr.cgi)
+
+results="$b/results"
+: >"$results"
+floor_us=""
+# measure NAME EXPECTED-REGEX DRIVER-ARGS... -- PROGRAM
+measure() {
+    local name=$1 expected=$2
+    shift 2
+    local line
+    line=$("$tools/spawn-driver" "$runs" --out "$b/answer" "$@")
+    if ! grep -Eq -- "$expected" "$b/answer"; then
+        echo "$name: unexpected answer:" >&2
+        head -c 400 "$b/answer" >&2
+        echo >&2
+        exit 1
+    fi
+    local median p95 rss failures
+    read -r median p95 rss failures < <(awk '{print $4, $6, $8, $12}' <<<"$line")
+    [ "$failures" = 0 ] || echo "$name: $failures requests ended with a non-zero status" >&2
+    [ -n "$floor_us" ] || floor_us=$median
+    printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$median" "$p95" "$rss" "$(awk -v m="$median" -v f="$floor_us" 'BEGIN{printf "%.2f", m/f}')" >>"$results"
+}
+get() { measure "$1" "$2" "${common[@]}" --env REQUEST_METHOD=GET --env "PATH_INFO=$1" --env QUERY_STRING= -- "$cgi"; }
+post() {
+    measure "$1" "$2" "${common[@]}" --env REQUEST_METHOD=POST --env "PATH_INFO=$3" --env QUERY_STRING= \
+        --env "CONTENT_TYPE=$4" --env "CONTENT_LENGTH=$(stat -c %s "$5")" --stdin "$5" -- "$cgi"
+}
+
+measure floor '^OK$|OK$' "${common[@]}" -- "$tools/floor"
+get /6108 '^0$|\r\n\r\n0$'
+get /6100 '"resultString": "OK"'
+post "/6101 setter" '(^|\n)OK' /6101 application/json "$b/6101.json"
+post "/1000 login" '"sessionId": "[0-9]{32}"' /1000 application/json "$b/login.json"
+post "/1000 30 KB body" '"sessionId": "[0-9]{32}"' /1000 application/json "$b/login-30k.json"
+measure "/6108 1 MB upload" '^0$|\r\n\r\n0$' "${common[@]}" --env REQUEST_METHOD=POST --env PATH_INFO=/6108 \
+    --env QUERY_STRING= --env "CONTENT_TYPE=multipart/form-data; boundary=$boundary" \
+    --env "CONTENT_LENGTH=$(stat -c %s "$b/upload.multipart")" --stdin "$b/upload.multipart" \
+    --remove "$root/tmp/bench-upload.bin" -- "$cgi"
+measure floor-again 'OK$' "${common[@]}" -- "$tools/floor"
+leftover=$(find "$root/tmp" -name 'cgic*' | wc -l)
+
+sim_line=$("$tools/sim-reply" "$runs" "$root/var/run/vxsocket")
+
+# Through lighttpd with wrk over loopback.
+port=${BENCH_PORT:-$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')}
+ln -s "$cgi" "$root/www/cgi-bin/nvr.cgi"
+sed -e "s|@ROOT@|$root|g" -e "s|@PORT@|$port|g" tools/lighttpd.conf.in >"$root/lighttpd.conf"
+# An access log line per request would measure the disk, not the CGI.
+sed -i 's|^accesslog.filename.*|accesslog.filename = "/dev/null"|' "$root/lighttpd.conf"
+lighttpd -D -f "$root/lighttpd.conf" 2>"$root/var/log/lighttpd-start.log" &
+web_pid=$!
+url="http://127.0.0.1:$port/cgi-bin/nvr.cgi"
+for _ in $(seq 100); do
+    curl -s -o /dev/null "$url/6108" && break
+    sleep 0.1
+done
+load=()
+if command -v wrk >/dev/null; then
+    for path in /6108 /6100; do
+        for c in 1 8; do
+            rps=$(wrk -t "$([ "$c" = 1 ] && echo 1 || echo 2)" -c "$c" -d "${seconds}s" "$url$path" |
+                  awk '/^Requests\/sec/ {print $2} /Non-2xx/ {print "non-2xx:" $NF}' | tr '\n' ' ')
+            load+=("$path c=$c: $rps")
+        done
+    done
+else
+    load+=("wrk missing: apt-get install wrk")
+fi
+
+strip -o "$b/nvr.cgi.stripped" "$cgi"
+host_size=$(stat -c %s "$b/nvr.cgi.stripped")
+arm_size="(build-aarch64/bin/nvr.cgi not built)"
+if [ -e build-aarch64/bin/nvr.cgi ] && command -v aarch64-linux-gnu-strip >/dev/null; then
+    aarch64-linux-gnu-strip -o "$b/nvr.cgi.aarch64" build-aarch64/bin/nvr.cgi
+    arm_size="$(stat -c %s "$b/nvr.cgi.aarch64") bytes ($(awk -v s="$(stat -c %s "$b/nvr.cgi.aarch64")" 'BEGIN{printf "%.2f", s/1048576}') MiB, build type $(grep -m1 CMAKE_BUILD_TYPE: build-aarch64/CMakeCache.txt | cut -d= -f2))"
+fi
+
+echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), kernel $(uname -r)"
+echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'); load before/after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "requests per route: $runs; peak RSS = VmHWM at exit over 20 traced requests"
+echo
+printf '| %-18s | %10s | %10s | %8s | %13s |\n' route "median µs" "p95 µs" "/ floor" "peak RSS KiB"
+printf '|%s|%s|%s|%s|%s|\n' -------------------- ------------ ------------ ---------- ---------------
+while IFS=$'\t' read -r name median p95 rss ratio; do
+    printf '| %-18s | %10s | %10s | %8s | %13s |\n' "$name" "$median" "$p95" "$ratio" "$rss"
+done <"$results"
+echo
+echo "nvr-sim's own reply to 3433 (fresh connection each, no request process): $sim_line"
+echo "upload temporary files left behind: $leftover"
+echo
+echo "through lighttpd (wrk, loopback, ${seconds} s each), requests/s:"
+printf '  %s\n' "${load[@]}"
+echo
+echo "stripped nvr.cgi: host $host_size bytes ($(awk -v s="$host_size" 'BEGIN{printf "%.2f", s/1048576}') MiB); aarch64 $arm_size"
