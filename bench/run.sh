@@ -31,6 +31,7 @@ g++ -O2 -std=c++20 -Wall -Wextra -Werror -Iplatform -o "$tools/sim-reply" bench/
 gcc -O2 -static -o "$tools/floor" bench/startup/floor.c
 cgi="$build/bin/nvr.cgi"
 
+loadavg_before=$(cut -d' ' -f1-3 /proc/loadavg)
 root=$(mktemp -d /tmp/nvr-bench-XXXXXX)
 sim_pid="" web_pid=""
 stop() {
@@ -71,47 +72,72 @@ common=(--env "VX_ROOT=$root" --env GATEWAY_INTERFACE=CGI/1.1 --env SERVER_PROTO
         --env SERVER_SOFTWARE=lighttpd --env SERVER_NAME=127.0.0.1 --env SERVER_PORT=8080
         --env REMOTE_ADDR=127.0.0.1 --env SCRIPT_NAME=/cgi-bin/nvr.cgi)
 
-results="$b/results"
-: >"$results"
-floor_us=""
-# measure NAME EXPECTED-REGEX DRIVER-ARGS... -- PROGRAM
-measure() {
-    local name=$1 expected=$2
+# The routes run in turns: ROUNDS rounds of RUNS/ROUNDS requests each, so that whatever else the machine
+# does weighs on every route alike. The first round keeps the answer (checked) and reads peak memory.
+rounds=10
+per_round=$(( (runs + rounds - 1) / rounds ))
+route_names=() route_checks=() route_args=()
+# route NAME EXPECTED-REGEX DRIVER-ARGS... -- PROGRAM   (the arguments kept as one tab-joined word)
+route() {
+    route_names+=("$1")
+    route_checks+=("$2")
     shift 2
-    local line
-    line=$("$tools/spawn-driver" "$runs" --out "$b/answer" "$@")
-    if ! grep -Eq -- "$expected" "$b/answer"; then
-        echo "$name: unexpected answer:" >&2
-        head -c 400 "$b/answer" >&2
-        echo >&2
-        exit 1
-    fi
-    local median p95 rss failures
-    read -r median p95 rss failures < <(awk '{print $4, $6, $8, $12}' <<<"$line")
-    [ "$failures" = 0 ] || echo "$name: $failures requests ended with a non-zero status" >&2
-    [ -n "$floor_us" ] || floor_us=$median
-    printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$median" "$p95" "$rss" "$(awk -v m="$median" -v f="$floor_us" 'BEGIN{printf "%.2f", m/f}')" >>"$results"
+    local IFS=$'\t'
+    route_args+=("$*")
 }
-get() { measure "$1" "$2" "${common[@]}" --env REQUEST_METHOD=GET --env "PATH_INFO=$1" --env QUERY_STRING= -- "$cgi"; }
+get() { route "$1" "$2" "${common[@]}" --env REQUEST_METHOD=GET --env "PATH_INFO=$1" --env QUERY_STRING= -- "$cgi"; }
 post() {
-    measure "$1" "$2" "${common[@]}" --env REQUEST_METHOD=POST --env "PATH_INFO=$3" --env QUERY_STRING= \
+    route "$1" "$2" "${common[@]}" --env REQUEST_METHOD=POST --env "PATH_INFO=$3" --env QUERY_STRING= \
         --env "CONTENT_TYPE=$4" --env "CONTENT_LENGTH=$(stat -c %s "$5")" --stdin "$5" -- "$cgi"
 }
 
-measure floor '^OK$|OK$' "${common[@]}" -- "$tools/floor"
-get /6108 '^0$|\r\n\r\n0$'
+route floor 'OK$' "${common[@]}" -- "$tools/floor"
+get /6108 '(^|[[:space:]])0$'
 get /6100 '"resultString": "OK"'
-post "/6101 setter" '(^|\n)OK' /6101 application/json "$b/6101.json"
+post "/6101 setter" '(^|[[:space:]])OK$' /6101 application/json "$b/6101.json"
 post "/1000 login" '"sessionId": "[0-9]{32}"' /1000 application/json "$b/login.json"
 post "/1000 30 KB body" '"sessionId": "[0-9]{32}"' /1000 application/json "$b/login-30k.json"
-measure "/6108 1 MB upload" '^0$|\r\n\r\n0$' "${common[@]}" --env REQUEST_METHOD=POST --env PATH_INFO=/6108 \
+route "/6108 1 MB upload" '(^|[[:space:]])0$' "${common[@]}" --env REQUEST_METHOD=POST --env PATH_INFO=/6108 \
     --env QUERY_STRING= --env "CONTENT_TYPE=multipart/form-data; boundary=$boundary" \
     --env "CONTENT_LENGTH=$(stat -c %s "$b/upload.multipart")" --stdin "$b/upload.multipart" \
     --remove "$root/tmp/bench-upload.bin" -- "$cgi"
-measure floor-again 'OK$' "${common[@]}" -- "$tools/floor"
+
+declare -A peak failures
+for ((round = 1; round <= rounds; ++round)); do
+    for i in "${!route_names[@]}"; do
+        IFS=$'\t' read -r -a args <<<"${route_args[$i]}"
+        extra=(--rss-runs 0)
+        [ "$round" = 1 ] && extra=(--rss-runs 20 --out "$b/answer.$i")
+        line=$("$tools/spawn-driver" "$per_round" --times "$b/times.$i" "${extra[@]}" "${args[@]}")
+        failures[$i]=$(( ${failures[$i]:-0} + $(awk '{print $12}' <<<"$line") ))
+        if [ "$round" = 1 ]; then
+            peak[$i]=$(awk '{print $8}' <<<"$line")
+            if ! tr -d '\r' <"$b/answer.$i" | grep -Ezq -- "${route_checks[$i]}"; then
+                echo "${route_names[$i]}: unexpected answer:" >&2
+                head -c 400 "$b/answer.$i" >&2
+                echo >&2
+                exit 1
+            fi
+        fi
+    done
+    "$tools/sim-reply" "$per_round" "$root/var/run/vxsocket" "$b/times.sim" >/dev/null
+done
 leftover=$(find "$root/tmp" -name 'cgic*' | wc -l)
 
-sim_line=$("$tools/sim-reply" "$runs" "$root/var/run/vxsocket")
+# percentiles FILE: "median p95" in microseconds
+percentiles() { sort -n "$1" | awk '{t[NR] = $1} END {i = int(NR * 95 / 100) + 1; if (i > NR) i = NR; print t[int(NR / 2) + 1], t[i]}'; }
+results="$b/results"
+: >"$results"
+read -r floor_us _ < <(percentiles "$b/times.0")
+for i in "${!route_names[@]}"; do
+    read -r median p95 < <(percentiles "$b/times.$i")
+    [ "${failures[$i]}" = 0 ] || echo "${route_names[$i]}: ${failures[$i]} requests ended with a non-zero status" >&2
+    printf '%s\t%s\t%s\t%s\t%s\n' "${route_names[$i]}" "$median" "$p95" "${peak[$i]}" \
+        "$(awk -v m="$median" -v f="$floor_us" 'BEGIN{printf "%.2f", m/f}')" >>"$results"
+done
+read -r sim_median sim_p95 < <(percentiles "$b/times.sim")
+sim_line="median $sim_median us, p95 $sim_p95 us"
+loadavg_after_spawn=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # Through lighttpd with wrk over loopback.
 port=${BENCH_PORT:-$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')}
@@ -143,15 +169,16 @@ strip -o "$b/nvr.cgi.stripped" "$cgi"
 host_size=$(stat -c %s "$b/nvr.cgi.stripped")
 arm_size="(build-aarch64/bin/nvr.cgi not built)"
 if [ -e build-aarch64/bin/nvr.cgi ] && command -v aarch64-linux-gnu-strip >/dev/null; then
+    arm_type=$(sed -n "s/^CMAKE_BUILD_TYPE:STRING=//p" build-aarch64/CMakeCache.txt)
     aarch64-linux-gnu-strip -o "$b/nvr.cgi.aarch64" build-aarch64/bin/nvr.cgi
-    arm_size="$(stat -c %s "$b/nvr.cgi.aarch64") bytes ($(awk -v s="$(stat -c %s "$b/nvr.cgi.aarch64")" 'BEGIN{printf "%.2f", s/1048576}') MiB, build type $(grep -m1 CMAKE_BUILD_TYPE: build-aarch64/CMakeCache.txt | cut -d= -f2))"
+    arm_size="$(stat -c %s "$b/nvr.cgi.aarch64") bytes ($(awk -v s="$(stat -c %s "$b/nvr.cgi.aarch64")" 'BEGIN{printf "%.2f", s/1048576}') MiB, build type ${arm_type:-none})"
 fi
 
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), kernel $(uname -r)"
-echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'); load before/after: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "requests per route: $runs; peak RSS = VmHWM at exit over 20 traced requests"
+echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'); load average before: $loadavg_before, after the spawned requests: $loadavg_after_spawn"
+echo "requests per route: $((per_round * rounds)) in $rounds turns; peak RSS = VmHWM at exit over 20 traced requests"
 echo
-printf '| %-18s | %10s | %10s | %8s | %13s |\n' route "median µs" "p95 µs" "/ floor" "peak RSS KiB"
+printf '| %-18s | %10s | %10s | %8s | %13s |\n' route "median us" "p95 us" "/ floor" "peak RSS KiB"
 printf '|%s|%s|%s|%s|%s|\n' -------------------- ------------ ------------ ---------- ---------------
 while IFS=$'\t' read -r name median p95 rss ratio; do
     printf '| %-18s | %10s | %10s | %8s | %13s |\n' "$name" "$median" "$p95" "$ratio" "$rss"

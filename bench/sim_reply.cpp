@@ -1,7 +1,7 @@
 // The main service's own reply time, without a request process: connects to its socket the way one
 // request does (a fresh connection each time), sends the disk list request 3433 and reads the reply.
 //
-//   sim-reply RUNS SOCKET_PATH
+//   sim-reply RUNS SOCKET_PATH [TIMES_FILE]     (TIMES_FILE: each time in microseconds appended)
 #include "vxsocket/vxs_frame.h"
 
 #include <sys/socket.h>
@@ -17,8 +17,8 @@
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: %s RUNS SOCKET_PATH\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: %s RUNS SOCKET_PATH [TIMES_FILE]\n", argv[0]);
         return 2;
     }
     int runs = atoi(argv[1]);
@@ -44,6 +44,16 @@ int main(int argc, char **argv)
         }
         close(fd);
         times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    }
+    if (argc == 4) {
+        FILE *file = fopen(argv[3], "a");
+        if (file == nullptr) {
+            perror(argv[3]);
+            return 1;
+        }
+        for (double t : times)
+            fprintf(file, "%.0f\n", t);
+        fclose(file);
     }
     std::sort(times.begin(), times.end());
     printf("runs %d median_us %.0f p95_us %.0f\n", runs, times[times.size() / 2],

@@ -2,10 +2,13 @@
 // median and 95th-percentile wall time per request and the peak resident memory of the children.
 //
 //   spawn-driver RUNS [--env NAME=VALUE]... [--stdin FILE] [--out FILE] [--remove PATH]
-//                [--rss-runs N] -- PROGRAM [ARGS...]
+//                [--rss-runs N] [--times FILE] -- PROGRAM [ARGS...]
 //
 // --out keeps the answer of the first request (the others go to /dev/null) so the caller can check
-// the route did what it should; --remove deletes PATH after every request, outside the timing.
+// the route did what it should; --remove deletes PATH after every request, outside the timing;
+// --times appends each request's time in microseconds to FILE, one a line, so that a caller can run
+// the routes in turns and take the percentiles over all turns (a busy machine then weighs on every
+// route alike).
 //
 // Memory: ru_maxrss of a child started with posix_spawn is not the child's own: the kernel records
 // the high-water mark of the address space the child leaves at exec, and a vfork-style spawn leaves
@@ -91,7 +94,7 @@ int main(int argc, char **argv)
     if (argc < 4) {
         fprintf(stderr,
                 "usage: %s RUNS [--env NAME=VALUE]... [--stdin FILE] [--out FILE] [--remove PATH]"
-                " [--rss-runs N] -- PROGRAM [ARGS...]\n",
+                " [--rss-runs N] [--times FILE] -- PROGRAM [ARGS...]\n",
                 argv[0]);
         return 2;
     }
@@ -101,6 +104,7 @@ int main(int argc, char **argv)
     const char *input = "/dev/null";
     const char *first_output = nullptr;
     const char *remove_after = nullptr;
+    const char *times_file = nullptr;
     int i = 2;
     for (; i < argc && strcmp(argv[i], "--") != 0; ++i) {
         if (strcmp(argv[i], "--env") == 0 && i + 1 < argc)
@@ -113,6 +117,8 @@ int main(int argc, char **argv)
             remove_after = argv[++i];
         else if (strcmp(argv[i], "--rss-runs") == 0 && i + 1 < argc)
             rss_runs = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--times") == 0 && i + 1 < argc)
+            times_file = argv[++i];
         else {
             fprintf(stderr, "unknown option %s\n", argv[i]);
             return 2;
@@ -158,6 +164,16 @@ int main(int argc, char **argv)
         peak_kib = std::max(peak_kib, traced_peak_kib(program, envp.data(), input));
         if (remove_after != nullptr)
             unlink(remove_after);
+    }
+    if (times_file != nullptr) {
+        FILE *file = fopen(times_file, "a");
+        if (file == nullptr) {
+            perror(times_file);
+            return 1;
+        }
+        for (double t : times)
+            fprintf(file, "%.0f\n", t);
+        fclose(file);
     }
     std::sort(times.begin(), times.end());
     double median = times[times.size() / 2];
