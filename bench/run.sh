@@ -21,8 +21,7 @@ runs=${BENCH_RUNS:-$runs}
 seconds=${BENCH_SECONDS:-$seconds}
 build="$repo/build-bench"
 
-# -Wno-restrict: GCC 12 at -O3 warns falsely about a std::string concatenation in the simulator.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Wno-restrict >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 ninja -C "$build" -j2 nvr.cgi nvr-sim >/dev/null
 tools="$build/bench"
 mkdir -p "$tools"

@@ -94,8 +94,11 @@ std::string member_list(const raid_request &request)
 {
     std::string list;
     for (int32_t member : request.members) {
-        if (member != 0)
-            list += (list.empty() ? "" : ",") + std::to_string(member);
+        if (member == 0)
+            continue;
+        if (!list.empty())
+            list += ',';
+        list += std::to_string(member);
     }
     return list.empty() ? "none" : list;
 }
