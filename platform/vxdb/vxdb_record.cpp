@@ -74,6 +74,21 @@ int remove_rows(const char *path, const char *sql, const char *key, int64_t low,
         return -1;
     return txn.commit();
 }
+// Every stored row of a kind's index range, in index order.
+constexpr const char *select_range_sql =
+    "SELECT idx, data FROM records WHERE kind = ?1 AND idx BETWEEN ?2 AND ?3 ORDER BY idx";
+
+// Binds the row key and the kind's index range to a statement of select_range_sql. False when the
+// statement did not prepare.
+bool bind_range(vxdb_stmt &stmt, const char *key, const vxdb_kind &kind)
+{
+    if (!stmt.ok())
+        return false;
+    stmt.bind_text(1, key);
+    stmt.bind_int(2, kind.first);
+    stmt.bind_int(3, kind.last);
+    return true;
+}
 }  // namespace
 
 bool vxdb_valid_table_name(const char *name)
@@ -116,13 +131,9 @@ int vxdb_read_many(const char *path, const vxdb_kind &kind, void *records, int c
     if (records == nullptr || key == nullptr)
         return -1;
     vxdb_session session(path, false);
-    vxdb_stmt stmt(session.db,
-                   "SELECT idx, data FROM records WHERE kind = ?1 AND idx BETWEEN ?2 AND ?3 ORDER BY idx");
-    if (!stmt.ok())
+    vxdb_stmt stmt(session.db, select_range_sql);
+    if (!bind_range(stmt, key, kind))
         return -1;
-    stmt.bind_text(1, key);
-    stmt.bind_int(2, kind.first);
-    stmt.bind_int(3, kind.last);
     int n = 0;
     while (n < capacity && stmt.step() == SQLITE_ROW) {
         void *record = static_cast<unsigned char *>(records) + static_cast<size_t>(n) * kind.size;
@@ -277,13 +288,9 @@ int vxdb_for_each(const char *path, const vxdb_kind &kind, void (*visit)(int ind
     if (key == nullptr)
         return -1;
     vxdb_session session(path, false);
-    vxdb_stmt stmt(session.db,
-                   "SELECT idx, data FROM records WHERE kind = ?1 AND idx BETWEEN ?2 AND ?3 ORDER BY idx");
-    if (!stmt.ok())
+    vxdb_stmt stmt(session.db, select_range_sql);
+    if (!bind_range(stmt, key, kind))
         return -1;
-    stmt.bind_text(1, key);
-    stmt.bind_int(2, kind.first);
-    stmt.bind_int(3, kind.last);
     std::vector<unsigned char> record(kind.size);
     int n = 0;
     int rc;
