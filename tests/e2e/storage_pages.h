@@ -73,16 +73,6 @@ inline operation_log logged_operation(const fms_request &request)
     return record;
 }
 
-// The requests in the order the program sent them. Each exchange has a connection of its own, and
-// send-only requests of two connections may reach the fake in either order.
-inline std::vector<fms_request> sent_requests(const fake_main_service &fms)
-{
-    std::vector<fms_request> sent = fms.requests();
-    std::stable_sort(sent.begin(), sent.end(),
-                     [](const fms_request &a, const fms_request &b) { return a.connection < b.connection; });
-    return sent;
-}
-
 // The bytes of a request made of 32-bit integers.
 inline std::string ints(std::initializer_list<int32_t> values)
 {

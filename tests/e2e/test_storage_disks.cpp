@@ -231,7 +231,7 @@ TEST(DiskSettings, AreStoredSentAndLogged)
     EXPECT_NE(stored_disk(root, 35).find("\"group\": 4,\n  \"property\": 1,"), std::string::npos);
 
     ASSERT_TRUE(fms.wait_requests(6));
-    std::vector<fms_request> sent = sent_requests(fms);
+    std::vector<fms_request> sent = fms.requests();
     ASSERT_EQ(sent.size(), 6u);
     const std::string settings[] = {ints({3, 1, 2, 1}), ints({3, 0, 2, 0}), ints({35, 1, 4, 0})};
     for (int i = 0; i < 3; ++i) {
@@ -261,5 +261,5 @@ TEST(DiskSettings, InvalidChangesAreNotAnsweredAndChangeNothing)
     EXPECT_EQ(run_page(root, storage_post("/6101", R"({"portId":0,"property":0})")).out, TEXT + "OK");
     ASSERT_TRUE(fms.wait_requests(2));
     ASSERT_EQ(fms.requests().size(), 2u);
-    EXPECT_EQ(sent_requests(fms)[0].payload, ints({0, 0, 0, 0}));
+    EXPECT_EQ(fms.requests()[0].payload, ints({0, 0, 0, 0}));
 }

@@ -34,7 +34,7 @@ cgi_result format(const test_root &root, fake_main_service &fms, int port, const
 {
     cgi_result r = run_page(root, storage_get("/6102", std::to_string(port), wait_ms));
     EXPECT_TRUE(fms.wait_requests(2));
-    std::vector<fms_request> sent = sent_requests(fms);
+    std::vector<fms_request> sent = fms.requests();
     EXPECT_EQ(sent.size(), 2u);
     if (sent.size() == 2) {
         EXPECT_EQ(sent[0].code, 3434);
@@ -46,7 +46,7 @@ cgi_result format(const test_root &root, fake_main_service &fms, int port, const
 
 operation_log format_log(const fake_main_service &fms)
 {
-    std::vector<fms_request> sent = sent_requests(fms);
+    std::vector<fms_request> sent = fms.requests();
     return sent.size() == 2 ? logged_operation(sent[1]) : operation_log{};
 }
 }  // namespace
