@@ -2,11 +2,16 @@
 #include "vxrt/vx_path.h"
 #include "vxsocket/vxs_frame.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -15,20 +20,30 @@
 #include <vector>
 
 namespace {
-// What a delivery thread needs; shared with the client so that a send can see the connection end.
+// One connection to the main service; shared by the client, its delivery thread (if any) and a
+// vx_sock_receive in progress, and closed when the last of them lets go.
 struct connection {
     int fd = -1;
     vx_sock_callback callback = nullptr;
     bool send_only = false;
-    std::atomic<bool> ended{false};  // the delivery thread has stopped reading
+    std::atomic<bool> ended{false};  // nothing more is read from it: the next send connects again
+    std::mutex delivering;           // held while a frame read by vx_sock_receive is in the callback
+    bool closed = false;             // set under `delivering`: no callback may start any more
+
+    ~connection()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
 };
 
 struct client {
-    std::mutex lock;  // serialises init, send and uninit; the delivery thread never takes it
+    std::mutex lock;  // serialises init, send and uninit; callbacks never run under it
     bool ready = false;
     vx_sock_callback callback = nullptr;
     std::string path;
     bool send_only = false;
+    bool caller_reads = false;
     uint32_t next_sequence = 1;
     std::shared_ptr<connection> conn;
     std::thread delivery;
@@ -41,32 +56,87 @@ client &the_client()
     return *c;
 }
 
+// True while this thread runs the callback.
+thread_local bool in_callback = false;
+
 // Handed to the callback for a zero-length payload: a valid pointer that reads as zeros.
 alignas(16) const unsigned char empty_payload[16] = {};
+
+void run_callback(const connection &conn, const vxs_header &header, const std::vector<unsigned char> &payload)
+{
+    in_callback = true;
+    conn.callback(nullptr, &header, payload.empty() ? empty_payload : payload.data());
+    in_callback = false;
+}
+
+// End of stream, an error, a garbled or cut frame: no later byte can be trusted to start a frame.
+void end_connection(connection &conn)
+{
+    shutdown(conn.fd, SHUT_RDWR);
+    conn.ended = true;
+}
 
 void deliver(std::shared_ptr<connection> conn)
 {
     vxs_header header{};
     std::vector<unsigned char> payload;
     while (vxs_read_frame(conn->fd, &header, &payload) == 0) {
-        if (conn->send_only)
-            continue;
-        conn->callback(nullptr, &header, payload.empty() ? empty_payload : payload.data());
+        if (!conn->send_only)
+            run_callback(*conn, header, payload);
     }
-    // End of stream, an error, or a garbled frame: no later byte can be trusted to start a frame.
-    shutdown(conn->fd, SHUT_RDWR);
-    conn->ended = true;
+    end_connection(*conn);
 }
 
-// Closes the connection and waits for its delivery thread. Caller holds c.lock.
+using steady = std::chrono::steady_clock;
+
+// Waits until `fd` can be read or `deadline` has passed. 1 readable (or hung up), 0 time-out, -1 error.
+int wait_readable(int fd, steady::time_point deadline)
+{
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady::now()).count();
+        pollfd p{fd, POLLIN, 0};
+        int n = poll(&p, 1, static_cast<int>(std::clamp<long long>(left + 1, 0, INT_MAX)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n > 0)
+            return 1;
+        if (steady::now() >= deadline)
+            return 0;
+    }
+}
+
+// Reads exactly `size` bytes before `deadline`. 0, or -1 at end of stream, on an error or time-out.
+int read_all_before(int fd, void *data, size_t size, steady::time_point deadline)
+{
+    char *p = static_cast<char *>(data);
+    while (size > 0) {
+        if (wait_readable(fd, deadline) != 1)
+            return -1;
+        ssize_t n = read(fd, p, size);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return -1;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// Closes the connection and waits for whoever delivers its frames. Caller holds c.lock.
 void close_connection(client &c)
 {
     if (!c.conn)
         return;
-    shutdown(c.conn->fd, SHUT_RDWR);  // wakes the delivery thread's read
+    shutdown(c.conn->fd, SHUT_RDWR);  // wakes the delivery thread's read, or a vx_sock_receive's poll
     if (c.delivery.joinable())
         c.delivery.join();
-    close(c.conn->fd);
+    {
+        std::lock_guard<std::mutex> guard(c.conn->delivering);
+        c.conn->closed = true;
+    }
     c.conn.reset();
 }
 
@@ -98,11 +168,12 @@ int open_connection(client &c)
     conn->fd = fd;
     conn->callback = c.callback;
     conn->send_only = c.send_only;
-    try {
-        c.delivery = std::thread(deliver, conn);
-    } catch (...) {
-        close(fd);
-        return -1;
+    if (!c.caller_reads) {
+        try {
+            c.delivery = std::thread(deliver, conn);
+        } catch (...) {
+            return -1;  // conn closes the socket
+        }
     }
     c.conn = conn;
     c.next_sequence = 1;
@@ -124,7 +195,8 @@ int vx_sock_init(vx_sock_callback callback, int /*reserved*/, int /*version*/, c
     close_connection(c);
     c.callback = callback;
     c.path = path;
-    c.send_only = (flags == VX_SOCK_SEND_ONLY);
+    c.send_only = (flags & VX_SOCK_SEND_ONLY) != 0;
+    c.caller_reads = (flags & VX_SOCK_CALLER_READS) != 0;
     c.ready = true;
     return 0;
 }
@@ -152,12 +224,49 @@ int vx_sock_send_msg(int /*target*/, int code, const void *payload, int length, 
     return 0;
 }
 
+int vx_sock_receive(int timeout_ms)
+{
+    if (in_callback)
+        return -1;
+    const steady::time_point deadline = steady::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+    client &c = the_client();
+    std::shared_ptr<connection> conn;
+    {
+        std::lock_guard<std::mutex> guard(c.lock);
+        if (!c.ready || !c.caller_reads || !c.conn || c.conn->ended)
+            return -1;
+        conn = c.conn;
+    }
+
+    int ready = wait_readable(conn->fd, deadline);
+    if (ready == 0)
+        return 0;
+    vxs_header header{};
+    std::vector<unsigned char> payload;
+    if (ready < 0 || read_all_before(conn->fd, &header, sizeof header, deadline) != 0 ||
+        !vxs_header_valid(header)) {
+        end_connection(*conn);
+        return -1;
+    }
+    payload.resize(static_cast<size_t>(header.length));
+    if (read_all_before(conn->fd, payload.data(), payload.size(), deadline) != 0) {
+        end_connection(*conn);
+        return -1;
+    }
+    std::lock_guard<std::mutex> guard(conn->delivering);
+    if (conn->closed)
+        return -1;
+    if (!conn->send_only)
+        run_callback(*conn, header, payload);
+    return 1;
+}
+
 int vx_sock_uninit()
 {
+    if (in_callback)
+        return -1;  // called from the callback: waiting for ourselves would never return
     client &c = the_client();
     std::lock_guard<std::mutex> guard(c.lock);
-    if (c.delivery.joinable() && c.delivery.get_id() == std::this_thread::get_id())
-        return -1;  // called from the callback: joining ourselves would never return
     close_connection(c);
     c.ready = false;
     c.callback = nullptr;

@@ -3,7 +3,9 @@
 //
 // The client connects on the first send, so a main service that starts late is reached by a later
 // attempt. Reply frames are read by a delivery thread of the client and handed, one at a time and in
-// the order they arrived, to the callback given to vx_sock_init. The callback receives a pointer to the
+// the order they arrived, to the callback given to vx_sock_init; a client set up with
+// VX_SOCK_CALLER_READS has no such thread and its caller reads them with vx_sock_receive, which saves
+// the start of a thread and a hand-over between threads on every request. The callback receives a pointer to the
 // 24-byte frame header (reply code at bytes 12-15, payload length at 20-23) and a pointer to the
 // payload, which is never null (it points at an empty block for a zero-length payload) and is aligned
 // for any record. Both pointers are valid only during the call.
@@ -17,12 +19,13 @@
 using vx_sock_callback = void (*)(void *unused, const void *header, const void *payload);
 
 // Flags of vx_sock_init.
-constexpr int VX_SOCK_SEND_ONLY = 1;  // requests want no reply; replies that come anyway are dropped
+constexpr int VX_SOCK_SEND_ONLY = 1;     // requests want no reply; replies that come anyway are dropped
+constexpr int VX_SOCK_CALLER_READS = 2;  // no delivery thread: replies reach the callback in vx_sock_receive
 
 // Sets up the client for `path` (a device path, resolved through vx_path when connecting) and
 // `callback`. A client still open from an earlier cycle is closed first. `reserved` and `version`
-// (0 and 3 on the device) are not interpreted. Nothing is connected yet. 0, or -1 for a null
-// callback or path.
+// (0 and 3 on the device) are not interpreted. `flags`: 0, VX_SOCK_SEND_ONLY or VX_SOCK_CALLER_READS.
+// Nothing is connected yet. 0, or -1 for a null callback or path.
 int vx_sock_init(vx_sock_callback callback, int reserved, int version, const char *path, int flags);
 
 // Sends one request frame: connects when there is no connection yet (or the last one has failed),
@@ -31,6 +34,15 @@ int vx_sock_init(vx_sock_callback callback, int reserved, int version, const cha
 // payload is invalid, the socket is not there yet or the connection failed (the caller may retry).
 int vx_sock_send_msg(int target, int code, const void *payload, int length, int options);
 
-// Closes the connection and waits for the delivery thread, including a callback in progress. Returns 0
-// (also when nothing was open), or -1 when called from the callback, where it does nothing.
+// For a VX_SOCK_CALLER_READS client: waits up to `timeout_ms` for the next reply frame and hands it to
+// the callback on the calling thread. A frame that has begun to arrive is read whole, but never past
+// the time-out: a frame cut short by then leaves the connection out of step, so it is closed. 1 when a
+// frame was delivered, 0 when none came in time, -1 when there is no connection, the connection has
+// ended (closed by the service, garbled or cut short: the next send connects again), the client has a
+// delivery thread, or when called from the callback.
+int vx_sock_receive(int timeout_ms);
+
+// Closes the connection and waits for the delivery thread, or for a callback in progress on another
+// thread. Returns 0 (also when nothing was open), or -1 when called from the callback, where it does
+// nothing.
 int vx_sock_uninit();

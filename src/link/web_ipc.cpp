@@ -46,7 +46,7 @@ constexpr poll_rule poll_rules[] = {
 
 enum class exchange_mode { wait, send_only, stream };
 
-// The handler's side of the current exchange, shared with the delivery thread.
+// The handler's side of the current exchange, shared with the thread that delivers a stream.
 struct exchange {
     std::mutex lock;                  // held while a reply routine runs
     std::condition_variable replied;  // signalled after every delivered reply
@@ -62,7 +62,7 @@ exchange &the_exchange()
     return *x;
 }
 
-// True on the delivery thread while a reply routine runs (with the exchange's lock held).
+// True on the thread running a reply routine (with the exchange's lock held).
 thread_local bool in_delivery = false;
 
 // VX_IPC_TIMEOUT_MS: a cap on every wait of the exchange, for tests. Unset or not a number: none.
@@ -94,6 +94,20 @@ void deliver_reply(void *unused, const void *header, const void *payload)
     x.replied.notify_all();
 }
 
+// Reads and handles replies on this thread until a reply routine has set the flag or `deadline` has
+// passed. Each read waits at most one poll period, so a flag set by another thread is seen as soon as
+// with the 40 ms polls. A connection the service has closed can bring no reply: the wait ends there.
+void wait_for_reply(steady_clock::time_point deadline)
+{
+    while (g_callback_done == 0) {
+        auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        if (vx_sock_receive(static_cast<int>(std::min(left, poll_period).count())) < 0)
+            return;
+    }
+}
+
 // Tries the send until it goes out, the attempts are used up or the cap has passed.
 bool send_request(int code, int length, const void *payload, std::optional<milliseconds> cap)
 {
@@ -120,9 +134,14 @@ int start_exchange(cgi_ipc_callback callback, int code, int length, const void *
         return -1;
     exchange &x = the_exchange();
 
-    // Closes a client left open by an earlier cycle before any state of this one is set.
-    vx_sock_init(deliver_reply, 0, 3, main_service_socket,
-                 mode == exchange_mode::send_only ? VX_SOCK_SEND_ONLY : 0);
+    // Closes a client left open by an earlier cycle before any state of this one is set. Only a stream
+    // needs the client's delivery thread; otherwise this thread reads the reply itself while it waits.
+    int client_flags = VX_SOCK_CALLER_READS;
+    if (mode == exchange_mode::send_only)
+        client_flags |= VX_SOCK_SEND_ONLY;
+    else if (mode == exchange_mode::stream)
+        client_flags = 0;
+    vx_sock_init(deliver_reply, 0, 3, main_service_socket, client_flags);
     g_callback_done = 0;
     {
         std::lock_guard<std::mutex> guard(x.lock);
@@ -140,10 +159,15 @@ int start_exchange(cgi_ipc_callback callback, int code, int length, const void *
     milliseconds limit = sent ? poll_period * cgi_ipc_poll_count(code) : milliseconds(0);
     if (cap)
         limit = std::min(limit, *cap);
-    std::unique_lock<std::mutex> lock(x.lock);
-    x.replied.wait_until(lock, steady_clock::now() + limit, [] { return g_callback_done != 0; });
-    if (!x.stream)
-        x.accepting = false;
+    const auto deadline = steady_clock::now() + limit;
+    if (mode == exchange_mode::stream) {
+        std::unique_lock<std::mutex> lock(x.lock);
+        x.replied.wait_until(lock, deadline, [] { return g_callback_done != 0; });
+        return 0;
+    }
+    wait_for_reply(deadline);
+    std::lock_guard<std::mutex> guard(x.lock);
+    x.accepting = false;
     return 0;
 }
 }  // namespace

@@ -7,11 +7,13 @@
 //         cgi_error_to_webserver(1);    // no reply handled: the handler answers the error form
 //     cgi_stop_ipc();
 //
-// The reply reaches the module's dispatcher on the socket client's delivery thread. The dispatcher
-// picks the reply routine by reply code (cgi_reply_code), the routine writes the response and sets
-// g_callback_done last. The wait ends as soon as a routine has set the flag, or when the time-out of
-// the request code has passed (cgi_ipc_poll_count x 40 ms; VX_IPC_TIMEOUT_MS, when set, caps every
-// wait and the whole send-retry period of one exchange).
+// The handler's thread reads the reply itself while it waits and hands it to the module's dispatcher
+// (no thread is started for an exchange; a stream's replies come on the socket client's delivery
+// thread). The dispatcher picks the reply routine by reply code (cgi_reply_code), the routine writes
+// the response and sets g_callback_done last. The wait ends as soon as a routine has set the flag, when
+// the main service has closed the connection (no reply can come), or when the time-out of the request
+// code has passed (cgi_ipc_poll_count x 40 ms; VX_IPC_TIMEOUT_MS, when set, caps every wait and the
+// whole send-retry period of one exchange).
 //
 // One request, one response. Once a wait has ended, with or without the reply, no further reply of
 // that exchange reaches the callback: a reply that is being handled when the time-out strikes is
@@ -31,7 +33,7 @@ using cgi_ipc_callback = void (*)(void *unused, const void *header, const void *
 
 // Completion flag: 0 no reply handled yet, 1 handled, 2 handled and failed, other values a status of
 // the reply. Cleared by cgi_start_ipc; reply routines set it last. Setting it from a reply routine
-// ends the wait at once. A thread other than the delivery thread uses cgi_set_callback_done.
+// ends the wait at once. Another thread uses cgi_set_callback_done; a wait sees it within 40 ms.
 extern std::atomic<int> g_callback_done;
 
 constexpr int CGI_IPC_WAIT = 0;
@@ -53,7 +55,8 @@ int cgi_start_ipc_stream(cgi_ipc_callback callback, int code, int length, const 
 // none runs after the return. Every cgi_start_ipc is followed by one. Returns 0 (-1 in a callback).
 int cgi_stop_ipc();
 
-// Sets g_callback_done from a thread other than the delivery thread, waking the wait.
+// Sets g_callback_done from a thread other than the one running reply routines, waking a stream's wait
+// at once and an exchange's within one 40 ms poll.
 void cgi_set_callback_done(int value);
 
 // Number of 40 ms polls a reply to request `code` is waited for (1000 unless the code is listed).

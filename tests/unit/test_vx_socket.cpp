@@ -28,6 +28,7 @@ struct delivered {
     bool payload_set;
     bool payload_aligned;
     std::string payload;
+    std::thread::id thread;
 };
 
 // What the callback saw; one recorder per test.
@@ -58,7 +59,8 @@ void record_frame(void * /*unused*/, const void *header, const void *payload)
     vxs_header h{};
     memcpy(&h, header, sizeof h);
     delivered d{h.sequence, h.code, h.length, payload != nullptr,
-                reinterpret_cast<uintptr_t>(payload) % alignof(std::max_align_t) == 0, {}};
+                reinterpret_cast<uintptr_t>(payload) % alignof(std::max_align_t) == 0, {},
+                std::this_thread::get_id()};
     if (payload != nullptr)
         d.payload.assign(static_cast<const char *>(payload), static_cast<size_t>(h.length));
     if (g_recorder->callback_delay_ms > 0)
@@ -273,5 +275,72 @@ TEST_F(VxSocket, NoCallbackRunsOnceUninitHasReturned)
     std::lock_guard<std::mutex> guard(rec.lock);
     for (size_t i = 0; i < rec.frames.size(); ++i)
         EXPECT_EQ(rec.frames[i].payload, fms_int(static_cast<int32_t>(i)));
+}
+// A client whose caller reads: frames reach the callback only inside vx_sock_receive, on that thread.
+TEST_F(VxSocket, CallerReadsOneFrameAtATimeOnItsOwnThread)
+{
+    fake_main_service fms(root);
+    fms.script(7001, fms_script().reply(12001, fms_int(1)).reply(12002, "", 150).close());
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, VX_SOCK_CALLER_READS), 0);
+    EXPECT_EQ(vx_sock_receive(10), -1) << "nothing is connected before the first send";
+    ASSERT_EQ(vx_sock_send_msg(1, 7001, nullptr, 0, 0), 0);
+    EXPECT_EQ(vx_sock_receive(2000), 1);
+    EXPECT_EQ(rec.count(), 1u);
+    EXPECT_EQ(vx_sock_receive(20), 0) << "the second frame comes 150 ms later";
+    EXPECT_EQ(vx_sock_receive(2000), 1);
+    EXPECT_EQ(vx_sock_receive(2000), -1) << "the service has closed the connection";
+
+    std::lock_guard<std::mutex> guard(rec.lock);
+    ASSERT_EQ(rec.frames.size(), 2u);
+    EXPECT_EQ(rec.frames[0].code, 12001);
+    EXPECT_EQ(rec.frames[0].payload, fms_int(1));
+    EXPECT_EQ(rec.frames[1].code, 12002);
+    EXPECT_TRUE(rec.frames[1].payload_set);
+    for (const delivered &d : rec.frames)
+        EXPECT_EQ(d.thread, std::this_thread::get_id());
+}
+
+TEST_F(VxSocket, CallerReadGivesUpOnAFrameCutShortAndTheNextSendConnectsAgain)
+{
+    fake_main_service fms(root);
+    std::string header = fms_header("VXS1", 24, 1, 12001, 0, 8);
+    fms.script(7001, fms_script().raw(header + "abc"));  // 5 payload bytes never come
+    fms.script(7002, fms_script().raw("VXS2" + header.substr(4)));
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, VX_SOCK_CALLER_READS), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 7001, nullptr, 0, 0), 0);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(vx_sock_receive(200), -1);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(190));
+    EXPECT_LT(waited, std::chrono::milliseconds(2000));
+
+    ASSERT_EQ(vx_sock_send_msg(1, 7002, nullptr, 0, 0), 0);
+    EXPECT_EQ(vx_sock_receive(2000), -1) << "a garbled header";
+    ASSERT_TRUE(fms.wait_requests(2));
+    EXPECT_EQ(fms.requests()[1].connection, 2);
+    EXPECT_EQ(fms.requests()[1].sequence, 1u);
+    EXPECT_EQ(rec.count(), 0u);
+}
+
+void receive_from_callback(void *, const void *, const void *)
+{
+    ++g_recorder->in_callback;
+    std::lock_guard<std::mutex> guard(g_recorder->lock);
+    g_recorder->frames.push_back(delivered{static_cast<uint32_t>(vx_sock_receive(0)), vx_sock_uninit(), 0,
+                                           false, false, {}, std::this_thread::get_id()});
+}
+
+TEST_F(VxSocket, CallbackCannotReceiveOrUninit)
+{
+    fake_main_service fms(root);
+    fms.script(7001, fms_script().reply(12001).reply(12002));
+    ASSERT_EQ(vx_sock_init(receive_from_callback, 0, 3, socket_path, VX_SOCK_CALLER_READS), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 7001, nullptr, 0, 0), 0);
+    ASSERT_EQ(vx_sock_receive(2000), 1);
+    EXPECT_EQ(vx_sock_receive(2000), 1) << "the connection is still open after the callback";
+    std::lock_guard<std::mutex> guard(rec.lock);
+    ASSERT_EQ(rec.frames.size(), 2u);
+    EXPECT_EQ(rec.frames[0].sequence, static_cast<uint32_t>(-1));
+    EXPECT_EQ(rec.frames[0].code, -1);
 }
 }  // namespace

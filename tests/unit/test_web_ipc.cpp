@@ -18,6 +18,7 @@ using clock_type = std::chrono::steady_clock;
 std::atomic<int> g_calls{0};
 std::atomic<int> g_flag_to_set{1};
 std::atomic<int> g_callback_delay_ms{0};
+std::atomic<std::thread::id> g_callback_thread;
 
 // A dispatcher that takes its time if asked to, then sets the flag it was told to.
 void counting_callback(void * /*unused*/, const void *header, const void *payload)
@@ -25,6 +26,7 @@ void counting_callback(void * /*unused*/, const void *header, const void *payloa
     if (payload == nullptr || cgi_reply_code(header) == 0)
         return;
     ++g_calls;
+    g_callback_thread = std::this_thread::get_id();
     if (g_callback_delay_ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(g_callback_delay_ms.load()));
     g_callback_done = g_flag_to_set.load();
@@ -68,6 +70,40 @@ TEST_F(Exchange, WaitEndsAsSoonAsTheReplyIsHandledWhateverFlagItSets)
         EXPECT_LT(waited, 2000) << "the wait is 40 s when the reply does not end it";
         EXPECT_EQ(cgi_stop_ipc(), 0);
     }
+}
+
+TEST_F(Exchange, ReplyIsHandledOnTheWaitingThreadAndAClosedConnectionEndsTheWait)
+{
+    fake_main_service fms(root);
+    fms.script(3433, fms_script().reply(8433, fms_int(0), 20));
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+    EXPECT_EQ(g_callback_done.load(), 1);
+    EXPECT_EQ(g_callback_thread.load(), std::this_thread::get_id()) << "no thread is started for an exchange";
+    EXPECT_EQ(cgi_stop_ipc(), 0);
+
+    // Closed without a reply: the 40 s wait ends at once, with the flag clear.
+    fms.script(3433, fms_script().close());
+    auto start = clock_type::now();
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+    EXPECT_LT(elapsed_ms(start), 2000);
+    EXPECT_EQ(g_callback_done.load(), 0);
+    EXPECT_EQ(g_calls.load(), 1);
+}
+
+TEST_F(Exchange, FlagSetByAnotherThreadEndsTheWaitWithinAPoll)
+{
+    fake_main_service fms(root);
+    std::thread setter([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cgi_set_callback_done(3);
+    });
+    auto start = clock_type::now();
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+    int waited = elapsed_ms(start);
+    setter.join();
+    EXPECT_EQ(g_callback_done.load(), 3);
+    EXPECT_GE(waited, 90);
+    EXPECT_LT(waited, 2000);
 }
 
 TEST_F(Exchange, NoReplyWaitsForTheCappedTime)
