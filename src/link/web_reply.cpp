@@ -12,7 +12,8 @@ constexpr const char *text_header = "Content-type: text/plain\r\n\r\n";
 constexpr const char *json_header = "Content-type: application/json\r\n\r\n";
 constexpr int common_text_size = 256;
 
-// Responses are written by the handler's thread and by reply routines on the delivery thread.
+// Responses are written by the handler and by reply routines, which run on the client's delivery thread
+// when replies are streamed.
 std::mutex &output_lock()
 {
     static std::mutex *lock = new std::mutex;

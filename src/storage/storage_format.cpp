@@ -12,8 +12,8 @@ namespace {
 constexpr int FORMAT_PORT_MAX = 36;
 constexpr int FORMAT_PROGRESS_MAX = 16;
 
-// Set by the reply routine on the delivery thread before it sets g_callback_done, so the handler
-// sees it once its wait has ended.
+// Set by the reply routine before it sets g_callback_done, so the handler sees it once its wait has
+// ended (the routine may run on another thread when replies are streamed).
 std::atomic<int> g_format_success{0};
 
 // The texts of the format results; other results are answered with nothing.
