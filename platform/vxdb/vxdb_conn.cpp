@@ -96,6 +96,19 @@ bool create_schema(sqlite3 *db)
     return txn.commit() == 0;
 }
 
+// A request process makes a handful of small queries and exits: memory SQLite sets aside for a long
+// life (lookaside slots, a bulk page-cache block, allocation statistics) only costs page faults here.
+void configure_library_once()
+{
+    static bool configured = false;
+    if (configured)
+        return;
+    configured = true;
+    sqlite3_config(SQLITE_CONFIG_LOOKASIDE, 0, 0);
+    sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+}
+
 sqlite3 *connect_locked(const char *path, bool for_write)
 {
     if (path == nullptr || path[0] == '\0')
@@ -112,6 +125,7 @@ sqlite3 *connect_locked(const char *path, bool for_write)
             conn = &candidate;
     }
     if (conn == nullptr) {
+        configure_library_once();
         sqlite3 *db = nullptr;
         int flags = SQLITE_OPEN_READWRITE | (for_write ? SQLITE_OPEN_CREATE : 0);
         if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
