@@ -21,7 +21,8 @@ runs=${BENCH_RUNS:-$runs}
 seconds=${BENCH_SECONDS:-$seconds}
 build="$repo/build-bench"
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+sqlite_source=$(tools/fetch-sqlite.sh)
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNVR_SQLITE_SOURCE="$sqlite_source" >/dev/null
 ninja -C "$build" -j2 nvr.cgi nvr-sim >/dev/null
 tools="$build/bench"
 mkdir -p "$tools"

@@ -30,7 +30,8 @@ case "$build" in /*) ;; *) build="$repo/$build" ;; esac
 
 if [ "${NVR_DEMO_NO_BUILD:-0}" != 1 ]; then
     tools/install-deps.sh
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    sqlite_source=$(tools/fetch-sqlite.sh)
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNVR_SQLITE_SOURCE="$sqlite_source" >/dev/null
     cmake --build "$build" -j "$(nproc)" --target nvr.cgi nvr-sim vxdb-tool
 fi
 
