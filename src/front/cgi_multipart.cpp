@@ -1,9 +1,10 @@
 // The multipart/form-data parser.
 //
-// The body is read through a small put-back ring: the boundary matcher compares one byte at a time
-// and, after a partial match fails, gives back everything but the first byte for a new attempt, so
-// content that merely resembles the delimiter is kept unchanged. Never more than cgiContentLength
-// bytes are taken from cgiIn, so a body shorter than declared ends in a short read, not a wait.
+// The body comes in blocks (front/cgi_body_reader.h). The delimiter is looked for with memchr on its
+// first byte and a compare at each hit; content that merely resembles it stays content, and what
+// lies between two delimiters goes to the part's sink in one piece per block. The first delimiter
+// found is the one a byte-by-byte matcher would find: a failed compare moves on by one byte only.
+#include "front/cgi_body_reader.h"
 #include "front/cgi_form_list.h"
 #include "vxrt/vx_path.h"
 
@@ -12,62 +13,20 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
 namespace {
-constexpr int ring_size = 1024;
+// The longest delimiter a boundary may give, CR LF "--" included; a longer one is refused before any
+// byte is read.
+constexpr int delimiter_max = 1022;
+static_assert(delimiter_max <= static_cast<int>(body_want_max));
 constexpr int header_text_size = 1024;  // header attributes, values and parameters: 1023 characters
 constexpr size_t memory_start_size = 256;
 constexpr const char *temp_template = "/tmp/cgicXXXXXX";
-
-struct mp_stream {
-    unsigned char ring[ring_size];
-    int read_index;    // next byte to hand out
-    int write_index;   // one past the last byte held
-    long long offset;  // bytes taken from cgiIn so far
-};
-
-int ring_held(const mp_stream &s)
-{
-    return (s.write_index - s.read_index + ring_size) % ring_size;
-}
-
-// Reads up to `length` bytes: first those given back, then fresh input. Returns the count read.
-int mp_read(mp_stream &s, unsigned char *out, int length)
-{
-    int got = 0;
-    while (got < length && s.read_index != s.write_index) {
-        out[got++] = s.ring[s.read_index];
-        s.read_index = (s.read_index + 1) % ring_size;
-    }
-    while (got < length && s.offset < cgiContentLength) {
-        int c = getc(cgiIn);
-        if (c == EOF)
-            break;
-        out[got++] = static_cast<unsigned char>(c);
-        ++s.offset;
-    }
-    return got;
-}
-
-int mp_getc(mp_stream &s)
-{
-    unsigned char c;
-    return mp_read(s, &c, 1) == 1 ? c : -1;
-}
-
-// Gives bytes back so that the next reads return them first, in their order. The matcher never
-// holds more than one delimiter (at most 1027 bytes with a 1023-character content type), and a
-// boundary longer than the ring can take is refused before matching starts.
-void mp_unread(mp_stream &s, const unsigned char *data, int length)
-{
-    for (int i = length - 1; i >= 0 && ring_held(s) < ring_size - 1; --i) {
-        s.read_index = (s.read_index + ring_size - 1) % ring_size;
-        s.ring[s.read_index] = data[i];
-    }
-}
 
 // Where the content of a part goes.
 struct mp_sink {
@@ -79,70 +38,87 @@ struct mp_sink {
     bool failed;
 };
 
-void sink_put(mp_sink &sink, unsigned char c)
+void sink_write(mp_sink &sink, const unsigned char *bytes, size_t count)
 {
-    if (sink.failed)
+    if (sink.failed || count == 0)
         return;
     if (sink.file != nullptr) {
-        if (putc(c, sink.file) == EOF)
+        if (fwrite(bytes, 1, count, sink.file) != count)
             sink.failed = true;
     } else if (sink.data != nullptr) {
-        if (sink.size + 1 >= sink.capacity) {  // one byte always stays for the terminating zero
-            auto *bigger = static_cast<unsigned char *>(realloc(sink.data, sink.capacity * 2));
+        size_t capacity = sink.capacity;
+        while (sink.size + count >= capacity) {  // one byte always stays for the terminating zero
+            if (capacity > SIZE_MAX / 2) {
+                sink.failed = true;
+                return;
+            }
+            capacity *= 2;
+        }
+        if (capacity != sink.capacity) {
+            auto *bigger = static_cast<unsigned char *>(realloc(sink.data, capacity));
             if (bigger == nullptr) {
                 sink.failed = true;
                 return;
             }
             sink.data = bigger;
-            sink.capacity *= 2;
+            sink.capacity = capacity;
         }
-        sink.data[sink.size++] = c;
+        memcpy(sink.data + sink.size, bytes, count);
+        sink.size += count;
     }
-    ++sink.length;
+    sink.length += static_cast<long long>(count);
+}
+
+// Moves the content before the next delimiter to `sink` and the reader past that delimiter; false
+// when the body ends first (what it held is dropped with the part).
+bool copy_past_delimiter(body_reader &s, const unsigned char *delim, size_t length, mp_sink &sink)
+{
+    for (;;) {
+        size_t held = body_fill(s, length);
+        if (held < length)
+            return false;
+        const unsigned char *bytes = s.data + s.start;
+        // A delimiter can be compared only where the whole of it is held; the bytes after the last
+        // such start may begin one and wait for the next block.
+        size_t starts = held - length + 1;
+        for (size_t at = 0; at < starts; ++at) {
+            const void *hit = memchr(bytes + at, delim[0], starts - at);
+            if (hit == nullptr)
+                break;
+            at = static_cast<size_t>(static_cast<const unsigned char *>(hit) - bytes);
+            if (memcmp(bytes + at + 1, delim + 1, length - 1) == 0) {
+                sink_write(sink, bytes, at);
+                s.start += at + length;
+                return true;
+            }
+        }
+        sink_write(sink, bytes, starts);
+        s.start += starts;
+    }
 }
 
 // Copies bytes to `sink` until the delimiter ("--boundary" before the first part, CR LF "--boundary"
 // after that) has been read, then takes the CR LF that ends the boundary line. A closing "--" is
 // left for the caller to see.
-cgiParseResultType copy_to_boundary(mp_stream &s, bool first, mp_sink &sink)
+cgiParseResultType copy_to_boundary(body_reader &s, bool first, mp_sink &sink)
 {
-    char delimiter[ring_size + 8];
+    char delimiter[delimiter_max + 8];
     int length = snprintf(delimiter, sizeof delimiter, "%s--%s", first ? "" : "\r\n", cgiMultipartBoundary);
-    if (length <= 0 || length >= ring_size - 1)
+    if (length <= 0 || length > delimiter_max)
         return cgiParseIO;
-    const auto *delim = reinterpret_cast<const unsigned char *>(delimiter);
-
-    int matched = 0;
-    while (matched < length) {
-        int c = mp_getc(s);
-        if (c < 0)
-            return cgiParseIO;
-        if (c == delim[matched]) {
-            ++matched;
-            continue;
-        }
-        if (matched == 0) {
-            sink_put(sink, static_cast<unsigned char>(c));
-            continue;
-        }
-        // Emit the first delimiter byte; try again from the byte after it.
-        sink_put(sink, delim[0]);
-        unsigned char current = static_cast<unsigned char>(c);
-        mp_unread(s, &current, 1);
-        mp_unread(s, delim + 1, matched - 1);
-        matched = 0;
-    }
+    if (!copy_past_delimiter(s, reinterpret_cast<const unsigned char *>(delimiter), static_cast<size_t>(length), sink))
+        return cgiParseIO;
 
     // The end of the boundary line: CR LF, or a bare CR or LF as header lines may end; "--" closes the
     // form and stays for the caller.
     unsigned char after[2];
-    int got = mp_read(s, after, 2);
+    size_t got = body_read(s, after, 2);
     if (got == 2 && after[0] == '-')
-        mp_unread(s, after, 2);
+        body_unread(s, 2);
     else if (got == 2 && (after[0] == '\r' || after[0] == '\n') && !(after[0] == '\r' && after[1] == '\n'))
-        mp_unread(s, after + 1, 1);
+        body_unread(s, 1);
     else if (got == 1)
-        mp_unread(s, after, 1);
+        body_unread(s, 1);
     if (sink.failed)
         return sink.file != nullptr ? cgiParseIO : cgiParseMemory;
     return cgiParseSuccess;
@@ -158,20 +134,18 @@ void copy_cut(char *out, const char *begin, size_t length)
 
 // Reads one header line into attribute and value; a line ends at CR, LF or CR LF. Returns whether
 // both are non-empty (an empty or malformed line ends the header block).
-bool read_header_line(mp_stream &s, char *attr, char *value)
+bool read_header_line(body_reader &s, char *attr, char *value)
 {
     size_t attr_length = 0, value_length = 0;
     bool in_value = false;
     for (;;) {
-        int c = mp_getc(s);
+        int c = body_getc(s);
         if (c < 0)
             break;
         if (c == '\r') {
-            int next = mp_getc(s);
-            if (next >= 0 && next != '\n') {
-                unsigned char back = static_cast<unsigned char>(next);
-                mp_unread(s, &back, 1);
-            }
+            int next = body_getc(s);
+            if (next >= 0 && next != '\n')
+                body_unread(s, 1);
             break;
         }
         if (c == '\n')
@@ -294,7 +268,7 @@ struct part_headers {
     char content_type[header_text_size];
 };
 
-void read_part_headers(mp_stream &s, part_headers &h)
+void read_part_headers(body_reader &s, part_headers &h)
 {
     h.disposition[0] = h.name[0] = h.file_name[0] = h.content_type[0] = '\0';
     while (read_header_line(s, h.attr, h.value)) {
@@ -308,7 +282,7 @@ void read_part_headers(mp_stream &s, part_headers &h)
 }
 
 // Parses one form-data part whose headers are read; appends its entry.
-cgiParseResultType parse_part_content(mp_stream &s, const part_headers &h)
+cgiParseResultType parse_part_content(body_reader &s, const part_headers &h)
 {
     char temp_path[64] = "";
     mp_sink sink{};
@@ -378,8 +352,8 @@ cgiParseResultType cgiParseMultipartInput()
     if (cgiContentLength <= 0)
         return cgiParseSuccess;
 
-    static mp_stream s;  // 1 KiB ring plus counters; one parse per process
-    s = mp_stream{};
+    body_reader s;
+    body_start(s);
     static part_headers h;
 
     // Anything before the first boundary line is not ours; a body without one is an empty form.
@@ -392,10 +366,10 @@ cgiParseResultType cgiParseMultipartInput()
 
     for (;;) {
         unsigned char mark[2];
-        int got = mp_read(s, mark, 2);
+        size_t got = body_read(s, mark, 2);
         if (got < 2 || (mark[0] == '-' && mark[1] == '-'))
             return cgiParseSuccess;
-        mp_unread(s, mark, 2);
+        body_unread(s, 2);
 
         read_part_headers(s, h);
         if (strcasecmp(h.disposition, "form-data") != 0) {

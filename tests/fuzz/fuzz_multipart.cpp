@@ -1,9 +1,15 @@
 // The multipart parser on arbitrary bodies.
 //
-// The first input byte chooses the boundary (bits 0-2) and whether CONTENT_LENGTH claims more than
-// the body holds (bit 3); the rest is the body. Besides the sanitizers, the entries (contents read
-// back from memory or from the temporary files) and the result must equal those of a plain reading
-// of the same body, and no temporary file may outlive the clean-up.
+// The first input byte chooses the boundary (bits 0-2, or bit 7: one near the longest a delimiter may
+// be), whether CONTENT_LENGTH claims more than the body holds (bit 3) and the size of the blocks the
+// parser reads (bits 4-6, down to one byte, so that block edges fall inside delimiters and line ends);
+// the rest is the body. Besides the sanitizers, the entries (contents read back from memory or from
+// the temporary files) and the result must equal, exactly, those of the byte-by-byte parser the block
+// reader replaced, and those of a plain reading of the same body; no temporary file may outlive the
+// clean-up.
+#include "multipart_bytewise.h"
+
+#include "front/cgi_body_reader.h"
 #include "front/cgi_form_list.h"
 
 #include <sys/stat.h>
@@ -23,7 +29,9 @@ const char *const boundaries[] = {
     "b", "ab", "aaa", "--", "----WebKitFormBoundary7MA4YWxkTrZu0gW", "x-y", "AaB03x", "",
 };
 
-char boundary[64];
+const size_t block_sizes[] = {body_block_max, 1, 2, 3, 7, 16, 255, 4096};
+
+char boundary[1100];
 char root_dir[] = "/tmp/fuzz-multipart-XXXXXX";
 FILE *empty_input;
 
@@ -175,7 +183,9 @@ int ref_parse(const std::string &body, long declared, const std::string &b, std:
         return cgiParseSuccess;
     const std::string in = body.substr(0, static_cast<size_t>(declared));
     const std::string first = "--" + b, delimiter = "\r\n--" + b;
-    size_t pos = in.find(first);
+    // A delimiter longer than this is refused, so never found.
+    const size_t longest = 1022;
+    size_t pos = first.size() > longest ? std::string::npos : in.find(first);
     if (pos == std::string::npos)
         return cgiParseSuccess;
     pos = after_boundary(in, pos + first.size());
@@ -191,7 +201,7 @@ int ref_parse(const std::string &body, long declared, const std::string &b, std:
                 ref_split(value.c_str(), e.content_type, nullptr, nullptr);
         }
         bool form_field = strcasecmp(disposition.c_str(), "form-data") == 0;
-        size_t end = in.find(delimiter, pos);
+        size_t end = delimiter.size() > longest ? std::string::npos : in.find(delimiter, pos);
         if (end == std::string::npos)
             return form_field ? cgiParseIO : cgiParseSuccess;
         e.content = in.substr(pos, end - pos);
@@ -201,37 +211,91 @@ int ref_parse(const std::string &body, long declared, const std::string &b, std:
     }
 }
 
-void check_entries(const std::string &body, long declared, int result)
+// An entry as the parser left it, its content read back from memory or from its temporary file.
+struct seen_entry {
+    std::string name, file_name, content_type, temp_file, content;
+};
+
+std::vector<seen_entry> seen_entries()
 {
-    std::vector<ref_entry> expected;
-    if (ref_parse(body, declared, boundary, expected) != result)
-        fail("result differs from the plain reading");
-    size_t n = 0;
-    for (const cgiFormEntry *e = cgi_form_list_first(); e != nullptr; e = e->next, ++n) {
-        if (n >= expected.size())
-            fail("more entries than the plain reading");
-        const ref_entry &x = expected[n];
-        if (x.name != e->attr || x.file_name != e->fileName || x.content_type != e->contentType)
-            fail("entry headers differ");
-        std::string content;
+    std::vector<seen_entry> seen;
+    for (const cgiFormEntry *e = cgi_form_list_first(); e != nullptr; e = e->next) {
+        seen_entry x{e->attr, e->fileName, e->contentType, e->tfileName, ""};
         if (e->tfileName[0] != '\0') {
             if (e->value[0] != '\0' || e->fileName[0] == '\0')
                 fail("file entry with a value or without a file name");
-            content = file_content(e->tfileName);
+            x.content = file_content(e->tfileName);
         } else {
             if (e->fileName[0] != '\0')
                 fail("file name without a temporary file");
             if (e->value[e->valueLength] != '\0')
                 fail("value not terminated");
-            content.assign(e->value, static_cast<size_t>(e->valueLength));
+            x.content.assign(e->value, static_cast<size_t>(e->valueLength));
         }
-        if (static_cast<int>(content.size()) != e->valueLength)
+        if (static_cast<int>(x.content.size()) != e->valueLength)
             fail("value length");
-        if (content != x.content)
-            fail("content differs");
+        seen.push_back(x);
     }
-    if (n != expected.size())
-        fail("fewer entries than the plain reading");
+    return seen;
+}
+
+// Runs one parser on `body`; returns its result and the entries it built, then cleans up.
+int run_parser(cgiParseResultType (*parser)(), const std::string &body, std::vector<seen_entry> &seen)
+{
+    std::string buffer = body;
+    if (body.empty()) {
+        cgiIn = empty_input;
+        rewind(cgiIn);
+    } else {
+        cgiIn = fmemopen(buffer.data(), buffer.size(), "rb");
+    }
+    int result = parser();
+    seen = seen_entries();
+    if (cgiIn != empty_input)
+        fclose(cgiIn);
+    cgiIn = nullptr;
+
+    cgiFreeResources();
+    // Nothing may stay behind in /tmp: not the files of entries, nor the file of a failed part.
+    std::string tmp = std::string(root_dir) + "/tmp";
+    if (rmdir(tmp.c_str()) != 0)
+        fail("files left in /tmp");
+    mkdir(tmp.c_str(), 0700);
+    return result;
+}
+
+void check_plain_reading(const std::string &body, long declared, int result, const std::vector<seen_entry> &seen)
+{
+    std::vector<ref_entry> expected;
+    if (ref_parse(body, declared, boundary, expected) != result)
+        fail("result differs from the plain reading");
+    if (seen.size() != expected.size())
+        fail("entry count differs from the plain reading");
+    for (size_t i = 0; i < seen.size(); ++i) {
+        const ref_entry &x = expected[i];
+        const seen_entry &e = seen[i];
+        if (x.name != e.name || x.file_name != e.file_name || x.content_type != e.content_type)
+            fail("entry headers differ from the plain reading");
+        if ((e.temp_file.empty()) != (x.file_name.empty()))
+            fail("file entry differs from the plain reading");
+        if (x.content != e.content)
+            fail("content differs from the plain reading");
+    }
+}
+
+void check_same(int result, const std::vector<seen_entry> &seen, int old_result, const std::vector<seen_entry> &old_seen)
+{
+    if (result != old_result)
+        fail("result differs from the byte-by-byte parser");
+    if (seen.size() != old_seen.size())
+        fail("entry count differs from the byte-by-byte parser");
+    for (size_t i = 0; i < seen.size(); ++i) {
+        const seen_entry &e = seen[i], &x = old_seen[i];
+        // Temporary file names are mkstemp's choice: only whether there is one can match.
+        if (e.name != x.name || e.file_name != x.file_name || e.content_type != x.content_type ||
+            e.temp_file.empty() != x.temp_file.empty() || e.content != x.content)
+            fail("entry differs from the byte-by-byte parser");
+    }
 }
 
 void remove_root()
@@ -256,29 +320,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1 || size > 1 << 20)
         return 0;
-    snprintf(boundary, sizeof boundary, "%s", boundaries[data[0] & 7]);
+    if (data[0] & 0x80)
+        snprintf(boundary, sizeof boundary, "%s", std::string(1018 + (data[0] & 3), 'x').c_str());
+    else
+        snprintf(boundary, sizeof boundary, "%s", boundaries[data[0] & 7]);
     cgiMultipartBoundary = boundary;
     const std::string body(reinterpret_cast<const char *>(data + 1), size - 1);
     cgiContentLength = static_cast<int>(body.size()) + ((data[0] & 8) ? 97 : 0);
 
-    std::string buffer = body;
-    if (body.empty()) {
-        cgiIn = empty_input;
-        rewind(cgiIn);
-    } else {
-        cgiIn = fmemopen(buffer.data(), buffer.size(), "rb");
-    }
-    cgiParseResultType result = cgiParseMultipartInput();
-    check_entries(body, cgiContentLength, result);
-    if (cgiIn != empty_input)
-        fclose(cgiIn);
-    cgiIn = nullptr;
+    std::vector<seen_entry> old_seen, seen;
+    int old_result = run_parser(bytewise::parse, body, old_seen);
+    body_block_size = block_sizes[(data[0] >> 4) & 7];
+    int result = run_parser(cgiParseMultipartInput, body, seen);
+    body_block_size = body_block_max;
 
-    cgiFreeResources();
-    // Nothing may stay behind in /tmp: not the files of entries, nor the file of a failed part.
-    std::string tmp = std::string(root_dir) + "/tmp";
-    if (rmdir(tmp.c_str()) != 0)
-        fail("files left in /tmp");
-    mkdir(tmp.c_str(), 0700);
+    check_same(result, seen, old_result, old_seen);
+    check_plain_reading(body, cgiContentLength, result, seen);
     return 0;
 }

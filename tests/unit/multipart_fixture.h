@@ -1,7 +1,9 @@
 // Runs the multipart parser in this process: the body comes from a memory stream, the boundary from
-// a buffer of the test, temporary files go to a private VX_ROOT.
+// a buffer of the test, temporary files go to a private VX_ROOT. A test may lower the size of the
+// blocks the parser reads; it is back at the default for the next test.
 #pragma once
 
+#include "front/cgi_body_reader.h"
 #include "front/cgi_form_list.h"
 #include "support/cgi_runner.h"
 
@@ -24,6 +26,7 @@ protected:
         close_input();
         cgiMultipartBoundary = saved_boundary_;
         cgiContentLength = 0;
+        body_block_size = body_block_max;
         unsetenv("VX_ROOT");
     }
 
@@ -59,6 +62,25 @@ protected:
     static std::string value_of(const cgiFormEntry *e) { return std::string(e->value, e->valueLength); }
 
     std::string temp_file_content(const cgiFormEntry *e) const { return read_file(root_.file(e->tfileName)); }
+
+    struct expected_entry {
+        std::string name, file_name, content;  // file_name "" for an ordinary field
+    };
+
+    // Checks the entry list against `expected`, contents read back from memory or from the files.
+    void expect_entries(const std::vector<expected_entry> &expected, const std::string &what) const
+    {
+        auto list = entries();
+        ASSERT_EQ(list.size(), expected.size()) << what;
+        for (size_t i = 0; i < list.size(); ++i) {
+            EXPECT_STREQ(list[i]->attr, expected[i].name.c_str()) << what;
+            EXPECT_STREQ(list[i]->fileName, expected[i].file_name.c_str()) << what;
+            EXPECT_EQ(list[i]->valueLength, static_cast<int>(expected[i].content.size())) << what;
+            const std::string content =
+                expected[i].file_name.empty() ? value_of(list[i]) : temp_file_content(list[i]);
+            EXPECT_EQ(content, expected[i].content) << what;
+        }
+    }
 
     // Names of the files in the private /tmp.
     std::vector<std::string> temp_files() const

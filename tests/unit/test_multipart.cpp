@@ -304,3 +304,98 @@ TEST_F(MultipartTest, UncreatableTemporaryFileFailsTheParse)
     ASSERT_EQ(entries().size(), 1u);
     std::filesystem::create_directories(root_.file("/tmp"));
 }
+
+// Every delimiter, near miss, line end and closing mark of these bodies lands on every position
+// relative to a block edge: the preamble grows by one byte per parse, through more than a block.
+TEST_F(MultipartTest, BlockEdgesAnywhereInTheBodyChangeNothing)
+{
+    const std::string binary = all_byte_values();
+    const std::string near_misses = "\r\n--bn\r\n--b\r\r\n-\r\n--bnD--bnd";
+    // Boundary lines ended by a bare CR and a bare LF, header lines by LF and by CR, a part passed over.
+    const std::string body_bnd = "--bnd\rContent-Disposition: form-data; name=\"a\"\r\n\r\n" + near_misses +
+                                 "\r\n--bnd\nContent-Disposition: form-data; name=\"f\"; filename=\"f.bin\"\n"
+                                 "Content-Type: x/y\r\r" +
+                                 binary + near_misses + "\r\n" +
+                                 mp_part("bnd", "Content-Disposition: attachment\r\n", "skipped\r\n--bn") +
+                                 mp_field("bnd", "after", "") + mp_close("bnd");
+    const std::vector<expected_entry> expected_bnd = {
+        {"a", "", near_misses}, {"f", "f.bin", binary + near_misses}, {"after", "", ""}};
+    // A failed match that restarts inside the bytes it gives back.
+    const std::string overlap = "\r\n--aa\r\n--a\r\n--\r\n--aa-";
+    const std::string body_aaa = "--aa--a" + mp_file("aaa", "f", "o.bin", overlap) + mp_field("aaa", "g", overlap) +
+                                 mp_close("aaa");
+    const std::vector<expected_entry> expected_aaa = {{"f", "o.bin", overlap}, {"g", "", overlap}};
+
+    for (size_t block : {1, 2, 3, 5, 8, 13, 64}) {
+        body_block_size = block;
+        for (size_t shift = 0; shift <= block + 8; ++shift) {
+            const std::string preamble = std::string(shift, '-');
+            const std::string what = "block " + std::to_string(block) + ", shift " + std::to_string(shift);
+            ASSERT_EQ(parse(preamble + "\r\n" + body_bnd), cgiParseSuccess) << what;
+            expect_entries(expected_bnd, what);
+            ASSERT_EQ(parse(preamble + "\r\n" + body_aaa, "aaa"), cgiParseSuccess) << what;
+            expect_entries(expected_aaa, what);
+            // Cut inside the file part, with the bytes still declared: the part fails, its file goes.
+            const size_t cut = preamble.size() + 2 + body_bnd.find("x/y") + 100;
+            ASSERT_EQ(parse((preamble + "\r\n" + body_bnd).substr(0, cut), "bnd", static_cast<long>(cut) + 50),
+                      cgiParseIO)
+                << what;
+            ASSERT_EQ(entries().size(), 1u) << what;
+            EXPECT_TRUE(temp_files().empty()) << what;
+        }
+    }
+}
+
+// The blocks the program reads by default: the delimiter after a file part that spans several blocks
+// begins before, on and after a block edge, and a header line's CR LF is split by one.
+TEST_F(MultipartTest, DelimiterAcrossTheDefaultBlockEdge)
+{
+    const std::string head = "--bnd\r\nContent-Disposition: form-data; name=\"f\"; filename=\"big\"\r\n\r\n";
+    const size_t delimiter = strlen("\r\n--bnd");
+    for (size_t edge : {body_block_max, 3 * body_block_max}) {
+        for (size_t before = 0; before <= delimiter + 1; ++before) {
+            std::string content(edge - before - head.size(), 'c');
+            for (size_t i = 0; i < content.size(); i += 997)
+                content[i] = '\r';
+            ASSERT_EQ(parse(head + content + "\r\n" + mp_field("bnd", "v", std::string(edge, 'v')) + mp_close("bnd")),
+                      cgiParseSuccess)
+                << before;
+            expect_entries({{"f", "big", content}, {"v", "", std::string(edge, 'v')}},
+                           "delimiter " + std::to_string(before) + " bytes before byte " + std::to_string(edge));
+        }
+    }
+    // A header line's CR the last byte of the first block, its LF the first of the next.
+    const std::string line = "Content-Disposition: form-data; name=\"late\"\r\n";
+    const std::string up_to_lf =
+        std::string(body_block_max - line.size() - 8, 'p') + "\r\n--bnd\r\n" + line.substr(0, line.size() - 1);
+    ASSERT_EQ(up_to_lf.size(), body_block_max);
+    ASSERT_EQ(parse(up_to_lf + "\n\r\nvalue\r\n" + mp_close("bnd")), cgiParseSuccess);
+    expect_entries({{"late", "", "value"}}, "split CR LF");
+}
+
+// The longest boundary a delimiter can hold is 1018 characters; with 1019 or 1020 only the first
+// boundary line fits, so the first form field fails the parse while a part passed over does not;
+// from 1021 on not even the first is looked for, and nothing is read.
+TEST_F(MultipartTest, BoundaryTooLongForADelimiter)
+{
+    for (size_t length : {1018u, 1019u, 1020u, 1021u}) {
+        const std::string b(length, 'b');
+        const std::string what = std::to_string(length) + " characters";
+        const cgiParseResultType field_result = parse(mp_field(b, "f", "1") + mp_close(b), b);
+        if (length == 1018) {
+            EXPECT_EQ(field_result, cgiParseSuccess) << what;
+            expect_entries({{"f", "", "1"}}, what);
+        } else {
+            EXPECT_EQ(field_result, length < 1021 ? cgiParseIO : cgiParseSuccess) << what;
+            EXPECT_TRUE(entries().empty()) << what;
+            if (length == 1021) {
+                EXPECT_EQ(consumed(), 0) << what;
+            }
+        }
+        EXPECT_EQ(parse(mp_part(b, "Content-Disposition: inline\r\n", "x") + mp_file(b, "f", "n", "2") + mp_close(b), b),
+                  cgiParseSuccess)
+            << what;
+        EXPECT_EQ(entries().size(), length == 1018 ? 1u : 0u) << what;
+        EXPECT_TRUE(temp_files().empty() || length == 1018) << what;
+    }
+}
