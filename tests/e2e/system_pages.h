@@ -1,13 +1,10 @@
 // Shared pieces of the end-to-end tests of the log-in and user pages: a database the test prepares
 // with the program's own functions, accounts, requests as the pages send them, and the records the
-// fake main service received.
+// fake main service received (the requests themselves: pages.h).
 #pragma once
 
-#include "support/cgi_runner.h"
-#include "support/fake_main_service.h"
+#include "e2e/pages.h"
 #include "system/user_db.h"
-#include "vxdb/vxdb.h"
-#include "vxrt/vx_oplog.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +15,6 @@
 #include <string>
 
 namespace system_pages {
-
-inline const std::string TEXT = "Content-type: text/plain\r\n\r\n";
-inline const std::string JSON = "Content-type: application/json\r\n\r\n";
 
 // A hash as the log-in page computes it.
 inline const std::string HASH = "0123456789abcdef0123456789abcdef";
@@ -91,51 +85,6 @@ inline user_record stored(int id)
 inline bool same_bytes(const user_record &a, const user_record &b)
 {
     return memcmp(&a, &b, sizeof a) == 0;
-}
-
-// A request as the pages send it: the session cookie of an operator, a short wait for replies.
-inline cgi_request page_get(const std::string &path, const std::string &query = "", const char *wait_ms = "3000")
-{
-    cgi_request request;
-    request.path_info = path;
-    request.query = query;
-    request.env = {{"VX_IPC_TIMEOUT_MS", wait_ms}, {"HTTP_COOKIE", "sessionId=77; userName=operator; lang=en"}};
-    return request;
-}
-
-inline cgi_request page_post(const std::string &path, const std::string &body)
-{
-    cgi_request request = page_get(path);
-    request.method = "POST";
-    request.content_type = "application/json";
-    request.body = body;
-    return request;
-}
-
-// Runs the page; the program must end normally and quietly whatever it answers.
-inline cgi_result run_page(const test_root &root, const cgi_request &request)
-{
-    vxdb_close_all();
-    cgi_result r = run_cgi(root, request);
-    EXPECT_EQ(r.exit_status, 0) << request.path_info << " " << request.body;
-    EXPECT_EQ(r.err, "") << request.path_info << " " << request.body;
-    return r;
-}
-
-// The exact operation-log record (3485, send only) of a change by `user` from the runner's address.
-inline void expect_logged(const fms_request &request, int64_t sub_type, int parameter_type,
-                          const char *user = "operator")
-{
-    operation_log record{};
-    record.main_type = 4;
-    record.sub_type = sub_type;
-    record.parameter_type = parameter_type;
-    record.remote = 1;
-    strcpy(record.ip, "127.0.0.1");
-    strncpy(record.user, user, sizeof record.user - 1);
-    EXPECT_EQ(request.code, 3485);
-    EXPECT_TRUE(request.send_only());
-    EXPECT_EQ(request.payload, fms_record(record));
 }
 
 // The user table changed (3505, send only): no payload, or the id of the changed account.

@@ -1,6 +1,6 @@
 // The disk list ("/6100") and the settings of one disk ("/6101") through nvr.cgi and the fake main
 // service, with the disk table of the database set up through the vxdb tool.
-#include "e2e/storage_pages.h"
+#include "e2e/pages.h"
 #include "storage/storage_records.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +70,7 @@ std::string disk_list(const char *result, int esata, const std::vector<listed> &
 cgi_result read_disk_list(const test_root &root, fake_main_service &fms, const std::string &reply)
 {
     fms.script(3433, fms_script().reply(8433, reply));
-    return run_page(root, storage_get("/6100", ""));
+    return run_page(root, page_get("/6100", ""));
 }
 }  // namespace
 
@@ -199,9 +199,9 @@ TEST(DiskList, WithoutAReplyAnswersTheJsonErrorForm)
 {
     test_root root;
     fake_main_service fms(root);
-    EXPECT_EQ(run_page(root, storage_get("/6100", "", NO_REPLY_WAIT_MS)).out, JSON_ERROR);
+    EXPECT_EQ(run_page(root, page_get("/6100", "", NO_REPLY_WAIT_MS)).out, JSON_ERROR);
     fms.script(3433, fms_script().reply(14999, fms_record(reported(1, "x", 1))));
-    EXPECT_EQ(run_page(root, storage_get("/6100", "", NO_REPLY_WAIT_MS)).out, JSON_ERROR);
+    EXPECT_EQ(run_page(root, page_get("/6100", "", NO_REPLY_WAIT_MS)).out, JSON_ERROR);
 }
 
 TEST(DiskSettings, AreStoredSentAndLogged)
@@ -219,14 +219,14 @@ TEST(DiskSettings, AreStoredSentAndLogged)
                ",\n  \"reserved\": 0,\n  \"user\": \"u\",\n  \"password\": \"p\"\n}\n";
     };
 
-    EXPECT_EQ(run_page(root, storage_post("/6101", R"({"portId":3,"property":1,"group":2,"private":1})")).out,
+    EXPECT_EQ(run_page(root, page_post("/6101", R"({"portId":3,"property":1,"group":2,"private":1})")).out,
               TEXT + "OK");
     EXPECT_EQ(stored_disk(root, 3), stored(3, 2, 1));
     // A change without a group keeps the stored one; "private" defaults to 0.
-    EXPECT_EQ(run_page(root, storage_post("/6101", R"({"portId":3,"property":0})")).out, TEXT + "OK");
+    EXPECT_EQ(run_page(root, page_post("/6101", R"({"portId":3,"property":0})")).out, TEXT + "OK");
     EXPECT_EQ(stored_disk(root, 3), stored(3, 2, 0));
     // A port without a stored disk gets a record of its own.
-    EXPECT_EQ(run_page(root, storage_post("/6101", R"({"portId":"35","property":1,"group":4})")).out, TEXT + "OK");
+    EXPECT_EQ(run_page(root, page_post("/6101", R"({"portId":"35","property":1,"group":4})")).out, TEXT + "OK");
     EXPECT_NE(stored_disk(root, 35).find("\"id\": 35,\n  \"enable\": 0"), std::string::npos) << stored_disk(root, 35);
     EXPECT_NE(stored_disk(root, 35).find("\"group\": 4,\n  \"property\": 1,"), std::string::npos);
 
@@ -254,11 +254,11 @@ TEST(DiskSettings, InvalidChangesAreNotAnsweredAndChangeNothing)
                              R"({"portId":36,"property":1})", R"({"portId":-1,"property":1})",
                              R"({"portId":2,"property":2})", R"({"portId":"abc","property":1})",
                              R"({"portId":null,"property":1})", R"({"portId":2,"property":true})"}) {
-        EXPECT_EQ(run_page(root, storage_post("/6101", body)).out, "") << body;
+        EXPECT_EQ(run_page(root, page_post("/6101", body)).out, "") << body;
     }
     EXPECT_FALSE(file_exists(root.file("/mnt/nand/app/vxdb.db")));
     // Only the requests of a valid change ever reach the main service.
-    EXPECT_EQ(run_page(root, storage_post("/6101", R"({"portId":0,"property":0})")).out, TEXT + "OK");
+    EXPECT_EQ(run_page(root, page_post("/6101", R"({"portId":0,"property":0})")).out, TEXT + "OK");
     ASSERT_TRUE(fms.wait_requests(2));
     ASSERT_EQ(fms.requests().size(), 2u);
     EXPECT_EQ(fms.requests()[0].payload, ints({0, 0, 0, 0}));

@@ -1,6 +1,6 @@
 // Formatting a disk ("/6102") and the format progress check ("/6103") through nvr.cgi and the fake
 // main service: the answer to each result, the request and the operation-log record with its detail.
-#include "e2e/storage_pages.h"
+#include "e2e/pages.h"
 #include "storage/storage_records.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ void expect_format_detail(const operation_log &log, int port, int result)
 // Runs one format of `port`; the format request and its log record must both have been sent.
 cgi_result format(const test_root &root, fake_main_service &fms, int port, const char *wait_ms = REPLY_WAIT_MS)
 {
-    cgi_result r = run_page(root, storage_get("/6102", std::to_string(port), wait_ms));
+    cgi_result r = run_page(root, page_get("/6102", std::to_string(port), wait_ms));
     EXPECT_TRUE(fms.wait_requests(2));
     std::vector<fms_request> sent = fms.requests();
     EXPECT_EQ(sent.size(), 2u);
@@ -89,7 +89,7 @@ TEST(FormatDisk, OnlyAWellFormedPortStartsAFormat)
     fake_main_service fms(root);
     fms.script(3434, fms_script().reply(8434, fms_int(0)));
     for (const char *query : {"", "abc", "37", "-1", "port=5", " 5", "5x", "0x5", "99999999999999999999"})
-        EXPECT_EQ(run_page(root, storage_get("/6102", query)).out, "") << query;
+        EXPECT_EQ(run_page(root, page_get("/6102", query)).out, "") << query;
     EXPECT_EQ(format(root, fms, 4).out, TEXT + "OK");
 }
 
@@ -97,7 +97,7 @@ TEST(FormatProgress, AnswersOkFor0To16Only)
 {
     test_root root;
     for (const char *query : {"0", "16"})
-        EXPECT_EQ(run_page(root, storage_get("/6103", query)).out, TEXT + "OK") << query;
+        EXPECT_EQ(run_page(root, page_get("/6103", query)).out, TEXT + "OK") << query;
     for (const char *query : {"17", "-1", "abc", "", "1.5"})
-        EXPECT_EQ(run_page(root, storage_get("/6103", query)).out, "") << query;
+        EXPECT_EQ(run_page(root, page_get("/6103", query)).out, "") << query;
 }

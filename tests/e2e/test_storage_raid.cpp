@@ -1,6 +1,6 @@
 // RAID arrays, hot spares and the RAID mode ("/6104" to "/6109") through nvr.cgi and the fake main
 // service.
-#include "e2e/storage_pages.h"
+#include "e2e/pages.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ cgi_result exchange(const test_root &root, fake_main_service &fms, const std::st
                     int code, const std::string &payload)
 {
     const size_t before = fms.requests().size();
-    cgi_result r = run_page(root, storage_post(path, body));
+    cgi_result r = run_page(root, page_post(path, body));
     std::vector<fms_request> sent = fms.requests();
     EXPECT_EQ(sent.size(), before + 1) << body;
     if (sent.size() == before + 1) {
@@ -38,7 +38,7 @@ void expect_refused(const test_root &root, const fake_main_service &fms, const s
                     const std::vector<std::string> &bodies)
 {
     for (const std::string &body : bodies)
-        EXPECT_EQ(run_page(root, storage_post(path, body)).out, "") << path << " " << body;
+        EXPECT_EQ(run_page(root, page_post(path, body)).out, "") << path << " " << body;
     EXPECT_EQ(fms.requests().size(), 0u) << path;
 }
 }  // namespace
@@ -132,17 +132,17 @@ TEST(ArrayPages, AnswerTheTextErrorFormWithoutAWholeReply)
                           page{"/6107", R"({"diskport":1,"raidport":10})", 3425}}) {
         test_root root;
         fake_main_service fms(root);
-        EXPECT_EQ(run_page(root, storage_post(p.path, p.body, NO_REPLY_WAIT_MS)).out, TEXT_ERROR) << p.path;
+        EXPECT_EQ(run_page(root, page_post(p.path, p.body, NO_REPLY_WAIT_MS)).out, TEXT_ERROR) << p.path;
         fms.script(p.code, fms_script().reply(p.code + 5000, std::string(3, '\0')));
-        EXPECT_EQ(run_page(root, storage_post(p.path, p.body, NO_REPLY_WAIT_MS)).out, TEXT_ERROR) << p.path;
+        EXPECT_EQ(run_page(root, page_post(p.path, p.body, NO_REPLY_WAIT_MS)).out, TEXT_ERROR) << p.path;
     }
 }
 
 TEST(RaidMode, StoresZeroForAnythingButOne)
 {
     test_root root;
-    auto mode = [&] { return run_page(root, storage_get("/6108", "")).out; };
-    auto set = [&](const char *query) { return run_page(root, storage_get("/6109", query)).out; };
+    auto mode = [&] { return run_page(root, page_get("/6108", "")).out; };
+    auto set = [&](const char *query) { return run_page(root, page_get("/6109", query)).out; };
     EXPECT_EQ(mode(), TEXT + "0");
     for (const char *other : {"5", "abc", "", "1x", "-1"}) {
         EXPECT_EQ(set("1"), TEXT + "OK");

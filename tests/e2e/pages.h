@@ -1,9 +1,10 @@
-// Shared pieces of the end-to-end tests of the storage pages: requests as the disk page sends them,
-// the two answer headers, and the operation-log record the fake main service received.
+// Shared pieces of the end-to-end tests of the pages: requests as the web pages send them, the
+// answer headers, and the operation-log record the fake main service received.
 #pragma once
 
 #include "support/cgi_runner.h"
 #include "support/fake_main_service.h"
+#include "vxdb/vxdb.h"
 #include "vxrt/vx_oplog.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
-#include <vector>
 
 inline const std::string TEXT = "Content-type: text/plain\r\n\r\n";
 inline const std::string JSON = "Content-type: application/json\r\n\r\n";
@@ -24,36 +24,34 @@ inline const std::string TEXT_ERROR = TEXT + "CGI ERROR";
 inline const char *const REPLY_WAIT_MS = "5000";
 inline const char *const NO_REPLY_WAIT_MS = "300";
 
-inline cgi_request storage_page(const std::string &path, const char *wait_ms = REPLY_WAIT_MS)
+// A request as the pages send it: the session cookie of an operator and a cap on the reply wait.
+inline cgi_request page_get(const std::string &path, const std::string &query = "",
+                            const char *wait_ms = REPLY_WAIT_MS)
 {
     cgi_request request;
     request.path_info = path;
+    request.query = query;
     request.env = {{"VX_IPC_TIMEOUT_MS", wait_ms}, {"HTTP_COOKIE", "sessionId=77; userName=operator; lang=en"}};
     return request;
 }
 
-inline cgi_request storage_get(const std::string &path, const std::string &query, const char *wait_ms = REPLY_WAIT_MS)
+inline cgi_request page_post(const std::string &path, const std::string &body, const char *wait_ms = REPLY_WAIT_MS)
 {
-    cgi_request request = storage_page(path, wait_ms);
-    request.query = query;
-    return request;
-}
-
-inline cgi_request storage_post(const std::string &path, const std::string &body, const char *wait_ms = REPLY_WAIT_MS)
-{
-    cgi_request request = storage_page(path, wait_ms);
+    cgi_request request = page_get(path, "", wait_ms);
     request.method = "POST";
     request.content_type = "application/json";
     request.body = body;
     return request;
 }
 
-// Runs the page; the program must end normally and quietly whatever it answers.
+// Runs the page; the program must end normally and quietly whatever it answers. The test's own
+// database connections are closed first, so the program sees what the test stored.
 inline cgi_result run_page(const test_root &root, const cgi_request &request)
 {
+    vxdb_close_all();
     cgi_result r = run_cgi(root, request);
-    EXPECT_EQ(r.exit_status, 0) << request.path_info;
-    EXPECT_EQ(r.err, "") << request.path_info;
+    EXPECT_EQ(r.exit_status, 0) << request.path_info << " " << request.body;
+    EXPECT_EQ(r.err, "") << request.path_info << " " << request.body;
     return r;
 }
 
@@ -71,6 +69,22 @@ inline operation_log logged_operation(const fms_request &request)
     EXPECT_STREQ(record.ip, "127.0.0.1");
     EXPECT_STREQ(record.user, "operator");
     return record;
+}
+
+// The exact operation-log record (3485, send only) of a change by `user` from the runner's address.
+inline void expect_logged(const fms_request &request, int64_t sub_type, int parameter_type,
+                          const char *user = "operator")
+{
+    operation_log record{};
+    record.main_type = 4;
+    record.sub_type = sub_type;
+    record.parameter_type = parameter_type;
+    record.remote = 1;
+    strcpy(record.ip, "127.0.0.1");
+    strncpy(record.user, user, sizeof record.user - 1);
+    EXPECT_EQ(request.code, 3485);
+    EXPECT_TRUE(request.send_only());
+    EXPECT_EQ(request.payload, fms_record(record));
 }
 
 // The bytes of a request made of 32-bit integers.
