@@ -4,6 +4,7 @@
 #pragma once
 
 #include "e2e/pages.h"
+#include "support/device_root.h"
 #include "system/user_db.h"
 
 #include <gtest/gtest.h>
@@ -19,23 +20,8 @@ namespace system_pages {
 // A hash as the log-in page computes it.
 inline const std::string HASH = "0123456789abcdef0123456789abcdef";
 
-// A private root whose databases this test process reads and writes directly (VX_ROOT points at it
-// while the object lives). Connections are closed before every program run and at the end.
-struct device {
-    test_root root;
-    device()
-    {
-        vxdb_close_all();
-        setenv("VX_ROOT", root.path().c_str(), 1);
-    }
-    ~device()
-    {
-        vxdb_close_all();
-        unsetenv("VX_ROOT");
-    }
-    device(const device &) = delete;
-    device &operator=(const device &) = delete;
-};
+// A private root whose databases this test process reads and writes directly.
+using device = device_root;
 
 // An account in use in slot `id`.
 inline user_record account(int id, const std::string &name, const std::string &hash = HASH, int type = 0)

@@ -1,6 +1,6 @@
 // The user and disk tables of the configuration database.
 #include "storage/disk_db.h"
-#include "support/cgi_runner.h"
+#include "support/device_root.h"
 #include "system/user_db.h"
 #include "vxdb/vxdb.h"
 
@@ -11,16 +11,6 @@
 #include <string>
 
 namespace {
-struct private_db {
-    test_root root;
-    private_db() { setenv("VX_ROOT", root.path().c_str(), 1); }
-    ~private_db()
-    {
-        vxdb_close_all();
-        unsetenv("VX_ROOT");
-    }
-};
-
 user_record account(const std::string &name)
 {
     user_record u{};
@@ -32,31 +22,9 @@ user_record account(const std::string &name)
 }
 }  // namespace
 
-TEST(UserTable, AddTakesTheLowestFreeSlotAndReusesDeletedOnes)
-{
-    private_db db;
-    EXPECT_EQ(read_user_count(VXDB_MAIN_DB), 0);
-    for (int i = 0; i < 3; ++i) {
-        user_record u = account("user" + std::to_string(i));
-        ASSERT_EQ(add_user(VXDB_MAIN_DB, &u), 0);
-        EXPECT_EQ(u.id, i);
-    }
-    user_record blank{};
-    blank.id = 1;  // deleted: enable 0
-    ASSERT_EQ(write_user(VXDB_MAIN_DB, &blank), 0);
-    EXPECT_EQ(read_user_count(VXDB_MAIN_DB), 2);
-
-    user_record again = account("again");
-    ASSERT_EQ(add_user(VXDB_MAIN_DB, &again), 0);
-    EXPECT_EQ(again.id, 1);
-    user_record stored{};
-    ASSERT_EQ(read_user(VXDB_MAIN_DB, &stored, 1), 0);
-    EXPECT_STREQ(stored.name, "again");
-}
-
 TEST(UserTable, FullTableRefusesAnAddition)
 {
-    private_db db;
+    device_root db;
     for (int i = 0; i < MAX_USERS; ++i) {
         user_record u = account("u" + std::to_string(i));
         u.id = i;
@@ -70,7 +38,7 @@ TEST(UserTable, FullTableRefusesAnAddition)
 
 TEST(UserTable, LookupByNameMatchesEnabledSlotsOnTheirFirst31Characters)
 {
-    private_db db;
+    device_root db;
     std::string long_name(31, 'n');
     user_record a = account(long_name + "-first");
     ASSERT_EQ(add_user(VXDB_MAIN_DB, &a), 0);
@@ -92,7 +60,7 @@ TEST(UserTable, LookupByNameMatchesEnabledSlotsOnTheirFirst31Characters)
 
 TEST(DiskTable, RecordsByPort)
 {
-    private_db db;
+    device_root db;
     disk_record d{};
     EXPECT_EQ(read_disk(VXDB_MAIN_DB, &d, 9), -1);
     EXPECT_EQ(d.id, 9);

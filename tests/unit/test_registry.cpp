@@ -11,7 +11,7 @@
 #include "storage/storage_module.h"
 #include "stream/stream_module.h"
 #include "support/catalogue.h"
-#include "support/cgi_runner.h"
+#include "support/device_root.h"
 #include "system/system_module.h"
 #include "video/video_module.h"
 
@@ -145,7 +145,6 @@ class EmptyRegistry : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("VX_ROOT", root_.path().c_str(), 1);
         g_calls.clear();
         for (int slot = 0; slot < MAX_WEBREQ_COUNT; ++slot) {
             if (const web_res *res = WebResSlot(slot)) {
@@ -171,12 +170,11 @@ protected:
             EXPECT_EQ(WebResRegister(saved_.data(), static_cast<int>(saved_.size())), 0);
         }
         EXPECT_EQ(WebResCount(), static_cast<int>(saved_.size()));
-        unsetenv("VX_ROOT");
     }
 
     std::string log() const { return read_file(root_.file("/mnt/nand/cgi_log.txt")); }
 
-    test_root root_;
+    device_root root_;
     std::vector<web_res> saved_;
 };
 

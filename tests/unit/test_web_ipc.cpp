@@ -1,7 +1,7 @@
 // The exchange inside one process: how long cgi_start_ipc waits, and which replies may still reach the
 // handler's callback once the wait is over.
 #include "link/web_ipc.h"
-#include "support/cgi_runner.h"
+#include "support/device_root.h"
 #include "support/fake_main_service.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +42,6 @@ class Exchange : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("VX_ROOT", root.path().c_str(), 1);
         unsetenv("VX_IPC_TIMEOUT_MS");
         g_calls = 0;
         g_flag_to_set = 1;
@@ -51,10 +50,10 @@ protected:
     void TearDown() override
     {
         cgi_stop_ipc();
-        unsetenv("VX_ROOT");
         unsetenv("VX_IPC_TIMEOUT_MS");
     }
-    test_root root;
+    device_root dev;
+    const test_root &root = dev.root;
 };
 
 TEST_F(Exchange, WaitEndsAsSoonAsTheReplyIsHandledWhateverFlagItSets)

@@ -4,7 +4,7 @@
 #include "link/web_utils.h"
 #include "vxdb/vxdb.h"
 #include "vxdb/vxdb_record.h"
-#include "support/cgi_runner.h"
+#include "support/device_root.h"
 #include "vxrt/vx_alloc.h"
 
 #include <fcntl.h>
@@ -18,12 +18,6 @@
 #include <string>
 
 namespace {
-struct private_root {
-    test_root root;
-    private_root() { setenv("VX_ROOT", root.path().c_str(), 1); }
-    ~private_root() { unsetenv("VX_ROOT"); }
-};
-
 std::string user_from_cookie(const char *cookie, size_t size = 64, int *rc = nullptr)
 {
     cgiCookie = cookie;
@@ -103,14 +97,14 @@ TEST(OperationLog, DetailBlockEncoding)
 
 TEST(FileHelpers, WholeFileReadAndWrite)
 {
-    private_root p;
+    device_root p;
     int length = -1;
     EXPECT_EQ(vx_get_file_data("/tmp/missing", &length), nullptr);
     EXPECT_EQ(length, 0);
 
     std::string data("abc\0def", 7);
     ASSERT_EQ(vx_wirte_file_data("/tmp/data.bin", data.data(), static_cast<int>(data.size())), 0);
-    EXPECT_EQ(read_file(p.root.file("/tmp/data.bin")), data);
+    EXPECT_EQ(read_file(p.file("/tmp/data.bin")), data);
     unsigned char *block = vx_get_file_data("/tmp/data.bin", &length);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(block), static_cast<size_t>(length)), data);
@@ -124,9 +118,9 @@ TEST(FileHelpers, WholeFileReadAndWrite)
 
 TEST(FileHelpers, ExistenceMoveAndDelete)
 {
-    private_root p;
-    write_file(p.root.file("/tmp/a"), "1");
-    ASSERT_EQ(symlink(p.root.file("/tmp").c_str(), p.root.file("/tmp/link").c_str()), 0);
+    device_root p;
+    write_file(p.file("/tmp/a"), "1");
+    ASSERT_EQ(symlink(p.file("/tmp").c_str(), p.file("/tmp/link").c_str()), 0);
     EXPECT_EQ(IsFileExisted("/tmp/a"), 0);
     EXPECT_EQ(IsFileExisted("/tmp/b"), -1);
     EXPECT_EQ(IsFileExisted(""), -1);
@@ -136,26 +130,26 @@ TEST(FileHelpers, ExistenceMoveAndDelete)
 
     // Names a shell would interpret are plain names here.
     EXPECT_EQ(RemoveFile("/tmp/a", "/tmp/b; touch x $(id)"), 0);
-    EXPECT_TRUE(file_exists(p.root.file("/tmp/b; touch x $(id)")));
+    EXPECT_TRUE(file_exists(p.file("/tmp/b; touch x $(id)")));
     EXPECT_EQ(DeleteFile("/tmp/b; touch x $(id)"), 0);
-    EXPECT_FALSE(file_exists(p.root.file("/tmp/b; touch x $(id)")));
+    EXPECT_FALSE(file_exists(p.file("/tmp/b; touch x $(id)")));
     EXPECT_EQ(DeleteFile("/tmp/b"), -1);
     EXPECT_EQ(RemoveFile(nullptr, "/tmp/x"), -1);
 }
 
 TEST(FileLock, ExcludesOtherProcessesUntilUnlocked)
 {
-    private_root p;
+    device_root p;
     int fd = file_lock("/tmp/cgilockfile");
     ASSERT_GE(fd, 0);
     struct stat st {};
-    ASSERT_EQ(stat(p.root.file("/tmp/cgilockfile").c_str(), &st), 0);
+    ASSERT_EQ(stat(p.file("/tmp/cgilockfile").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
     auto other_can_lock = [&] {
         pid_t pid = fork();
         if (pid == 0) {
-            int other = open(p.root.file("/tmp/cgilockfile").c_str(), O_RDWR);
+            int other = open(p.file("/tmp/cgilockfile").c_str(), O_RDWR);
             _exit(other >= 0 && lockf(other, F_TLOCK, 0) == 0 ? 0 : 1);
         }
         int status = 0;
@@ -171,8 +165,8 @@ TEST(FileLock, ExcludesOtherProcessesUntilUnlocked)
 
 TEST(ChipInfo, ReadsTheIdentificationAfterReadOld)
 {
-    private_root p;
-    std::string bin = p.root.file("/bin");
+    device_root p;
+    std::string bin = p.file("/bin");
     mkdir(bin.c_str(), 0755);
     std::string tool = bin + "/vxchip_update";
     write_file(tool, "#!/bin/sh\necho \"args:$*\"\necho 'Read old:abc'\necho 'Read old:second'\n");
@@ -183,7 +177,7 @@ TEST(ChipInfo, ReadsTheIdentificationAfterReadOld)
     char buffer[64];
     EXPECT_EQ(get_chip_info(buffer, sizeof buffer), 0);
     EXPECT_STREQ(buffer, "abc\n");
-    EXPECT_FALSE(file_exists(p.root.file("/tmp/chipinfo.txt")));
+    EXPECT_FALSE(file_exists(p.file("/tmp/chipinfo.txt")));
     EXPECT_EQ(get_chip_info(buffer, 3), 0);
     EXPECT_STREQ(buffer, "ab");
 
@@ -216,7 +210,7 @@ TEST(DeviceTexts, MacAddressesAndPlateCameraTypes)
 
 TEST(AudioFiles, MaskOfSlotsHoldingAFile)
 {
-    private_root p;
+    device_root p;
     EXPECT_EQ(get_audio_file_id_mask(), 0u);  // no database yet
     const vxdb_kind *kind = vxdb_find_kind("alarm_audio_file");
     ASSERT_NE(kind, nullptr);
