@@ -33,14 +33,6 @@ cgi_result exchange(const test_root &root, fake_main_service &fms, const std::st
     return r;
 }
 
-// Invalid bodies are not answered and never reach the main service.
-void expect_refused(const test_root &root, const fake_main_service &fms, const std::string &path,
-                    const std::vector<std::string> &bodies)
-{
-    for (const std::string &body : bodies)
-        EXPECT_EQ(run_page(root, page_post(path, body)).out, "") << path << " " << body;
-    EXPECT_EQ(fms.requests().size(), 0u) << path;
-}
 }  // namespace
 
 TEST(CreateRaid, SendsTheMaskAsAscendingMembersAndTheCountAsGiven)
@@ -65,59 +57,59 @@ TEST(CreateRaid, SendsTheMaskAsAscendingMembersAndTheCountAsGiven)
               TEXT + "Error");
 }
 
-TEST(CreateRaid, RefusesInvalidInput)
+// Each page sends its request and answers from the reply's status; a removal may be answered
+// under 8496.
+TEST(ArrayPages, SendTheirRequestAndAnswerTheStatus)
 {
-    test_root root;
-    fake_main_service fms(root);
-    expect_refused(root, fms, "/6104",
-                   {"", "[]", R"({"id":16,"enable":1})", R"({"id":9,"enable":1})", R"({"enable":1})",
-                    R"({"id":10})", R"({"id":10,"enable":1,"level":-1})", R"({"id":10,"enable":1,"sata_cnt":17})",
-                    R"({"id":10,"enable":1,"sata_cnt":-1})", R"({"id":10,"enable":1,"sata_port":-1})"});
+    const struct {
+        const char *path, *body;
+        int code, reply_code, status;
+        std::string payload, answer;
+    } cases[] = {
+        {"/6105", "16", 3421, 8421, 0, raid_payload(16, 0, 0, 0, {}), TEXT + "OK"},
+        {"/6105", " \"10\"\n", 3421, 8496, 3, raid_payload(10, 0, 0, 0, {}), TEXT + "Error"},
+        {"/6106", R"({"port":3,"hotflag":1})", 3423, 8423, 0, fms_int(3), TEXT + "OK"},
+        {"/6106", R"({"port":4,"hotflag":0})", 3424, 8424, -2, fms_int(4), TEXT + "Error"},
+        {"/6107", R"({"diskport":2,"raidport":11})", 3425, 8425, 0, ints({2, 11}), TEXT + "OK"},
+    };
+    for (const auto &c : cases) {
+        test_root root;
+        fake_main_service fms(root);
+        fms.script(c.code, fms_script().reply(c.reply_code, fms_int(c.status)));
+        EXPECT_EQ(exchange(root, fms, c.path, c.body, c.code, c.payload).out, c.answer) << c.path << " " << c.body;
+    }
 }
 
-TEST(RemoveRaid, TakesOneIdAsItsBody)
+// Invalid bodies are not answered and never reach the main service: an array id is 10 to 16, a
+// removal's body is nothing but that id.
+TEST(ArrayPages, RefuseInvalidBodies)
 {
+    const std::pair<const char *, const char *> cases[] = {
+        {"/6104", ""},
+        {"/6104", "[]"},
+        {"/6104", R"({"id":16,"enable":1})"},
+        {"/6104", R"({"id":9,"enable":1})"},
+        {"/6104", R"({"enable":1})"},
+        {"/6104", R"({"id":10})"},
+        {"/6104", R"({"id":10,"enable":1,"level":-1})"},
+        {"/6104", R"({"id":10,"enable":1,"sata_cnt":17})"},
+        {"/6104", R"({"id":10,"enable":1,"sata_cnt":-1})"},
+        {"/6104", R"({"id":10,"enable":1,"sata_port":-1})"},
+        {"/6105", ""},      {"/6105", "17"},           {"/6105", "9"},     {"/6105", "12.0"},
+        {"/6105", "\"12x\""}, {"/6105", "\"\""},       {"/6105", "[12]"},  {"/6105", R"({"id":12})"},
+        {"/6105", "12abc"}, {"/6105", "1 6"},          {"/6105", "true"},
+        {"/6106", R"({"port":4})"},
+        {"/6106", R"({"hotflag":1})"},
+        {"/6106", "{}"},
+        {"/6107", R"({"diskport":2})"},
+        {"/6107", R"({"raidport":11})"},
+        {"/6107", "not json"},
+    };
     test_root root;
     fake_main_service fms(root);
-    fms.script(3421, fms_script().reply(8421, fms_int(0)));
-    EXPECT_EQ(exchange(root, fms, "/6105", "16", 3421, raid_payload(16, 0, 0, 0, {})).out, TEXT + "OK");
-    // The main service may answer a removal under 8496.
-    fms.script(3421, fms_script().reply(8496, fms_int(3)));
-    EXPECT_EQ(exchange(root, fms, "/6105", " \"10\"\n", 3421, raid_payload(10, 0, 0, 0, {})).out, TEXT + "Error");
-}
-
-TEST(RemoveRaid, RefusesAnythingButAnIdFrom10To16)
-{
-    test_root root;
-    fake_main_service fms(root);
-    expect_refused(root, fms, "/6105",
-                   {"", "17", "9", "12.0", "\"12x\"", "\"\"", "[12]", R"({"id":12})", "12abc", "1 6", "true"});
-}
-
-TEST(HotSpare, FlagChoosesBetweenAddingAndReleasing)
-{
-    test_root root;
-    fake_main_service fms(root);
-    fms.script(3423, fms_script().reply(8423, fms_int(0)));
-    fms.script(3424, fms_script().reply(8424, fms_int(-2)));
-    EXPECT_EQ(exchange(root, fms, "/6106", R"({"port":3,"hotflag":1})", 3423, fms_int(3)).out, TEXT + "OK");
-    EXPECT_EQ(exchange(root, fms, "/6106", R"({"port":4,"hotflag":0})", 3424, fms_int(4)).out, TEXT + "Error");
-}
-
-TEST(RebuildRaid, SendsDiskAndArray)
-{
-    test_root root;
-    fake_main_service fms(root);
-    fms.script(3425, fms_script().reply(8425, fms_int(0)));
-    EXPECT_EQ(exchange(root, fms, "/6107", R"({"diskport":2,"raidport":11})", 3425, ints({2, 11})).out, TEXT + "OK");
-}
-
-TEST(ArrayPages, RefuseMissingMembers)
-{
-    test_root root;
-    fake_main_service fms(root);
-    expect_refused(root, fms, "/6106", {R"({"port":4})", R"({"hotflag":1})", "{}"});
-    expect_refused(root, fms, "/6107", {R"({"diskport":2})", R"({"raidport":11})", "not json"});
+    for (const auto &[path, body] : cases)
+        EXPECT_EQ(run_page(root, page_post(path, body)).out, "") << path << " " << body;
+    EXPECT_EQ(fms.requests().size(), 0u);
 }
 
 TEST(ArrayPages, AnswerTheTextErrorFormWithoutAWholeReply)
