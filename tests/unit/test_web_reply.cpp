@@ -20,7 +20,8 @@ std::string output_of(const std::function<void()> &write)
     return testing::internal::GetCapturedStdout();
 }
 
-TEST(Writers, WritebackHeaderByType)
+// The header by type, and the two error forms.
+TEST(Writers, WritebackHeaderByTypeAndErrorForms)
 {
     int result = -2;
     EXPECT_EQ(output_of([&] { result = cgi_writeback_webserver(0, "OK"); }), text_header + "OK");
@@ -29,27 +30,22 @@ TEST(Writers, WritebackHeaderByType)
     EXPECT_EQ(output_of([] { cgi_writeback_webserver(7, "raw\r\n"); }), "raw\r\n");
     EXPECT_EQ(output_of([&] { result = cgi_writeback_webserver(0, nullptr); }), "");
     EXPECT_EQ(result, -1);
-}
 
-TEST(Writers, ErrorForms)
-{
     EXPECT_EQ(output_of([] { cgi_error_to_webserver(0); }), text_header + "CGI ERROR");
     EXPECT_EQ(output_of([] { cgi_error_to_webserver(1); }), json_header + "{status:\"CGI ERROR\"}");
     EXPECT_EQ(output_of([] { cgi_error_to_webserver(2); }), "");
     EXPECT_EQ(output_of([] { cgi_error_to_webserver(-1); }), "");
 }
 
-TEST(CommonReplies, TextWording)
+TEST(CommonReplies, TextWordingCutTo255Characters)
 {
     g_callback_done = 0;
     EXPECT_EQ(output_of([] { on_cgi_common_text_cb(1, -5, "x"); }), text_header + "CGI ERROR status:[-5], data:[x]");
     EXPECT_EQ(g_callback_done.load(), 1);
     EXPECT_EQ(output_of([] { on_cgi_common_text_cb(0, 0, nullptr); }), text_header + "CGI OK status:[0]");
     EXPECT_EQ(output_of([] { on_cgi_common_text_cb(0, 3, ""); }), text_header + "CGI OK status:[3], data:[]");
-}
 
-TEST(CommonReplies, TextIsCutTo255Characters)
-{
+    // Cut to 255 characters.
     std::string data(400, 'd');
     std::string expected = "CGI OK status:[12], data:[" + data;
     expected.resize(255);

@@ -30,26 +30,30 @@ std::string user_from_cookie(const char *cookie, size_t size = 64, int *rc = nul
 }
 }  // namespace
 
+// The user name item wherever it stands; a value that still holds '=' keeps what follows its first
+// '='; a cookie that ends inside the item name has nothing after it; long names are cut to the buffer.
 TEST(CurrentUser, TakesTheUserNameItemWhereverItStands)
 {
-    int rc = -2;
-    EXPECT_EQ(user_from_cookie("sessionId=123; userName=admin; lang=en", 64, &rc), "admin");
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(user_from_cookie("lang=en; userName=operator"), "operator");
-    // A value that still holds '=' keeps what follows its first '='.
-    EXPECT_EQ(user_from_cookie("userName=a=b; x=1"), "b");
-    EXPECT_EQ(user_from_cookie("sessionId=1; lang=en", 64, &rc), "");
-    EXPECT_EQ(rc, -1);
-    // A cookie that ends inside the item name has nothing after it.
-    EXPECT_EQ(user_from_cookie("userName", 64, &rc), "");
-    EXPECT_EQ(rc, 0);
-}
-
-TEST(CurrentUser, LongNamesAreCutToTheBuffer)
-{
-    std::string cookie = "userName=" + std::string(200, 'u');
-    EXPECT_EQ(user_from_cookie(cookie.c_str(), 64), std::string(63, 'u'));
-    EXPECT_EQ(user_from_cookie(cookie.c_str(), 1), "");
+    const std::string long_cookie = "userName=" + std::string(200, 'u');
+    const struct {
+        const char *cookie;
+        size_t size;
+        std::string user;
+        int rc;
+    } cases[] = {
+        {"sessionId=123; userName=admin; lang=en", 64, "admin", 0},
+        {"lang=en; userName=operator", 64, "operator", 0},
+        {"userName=a=b; x=1", 64, "b", 0},
+        {"sessionId=1; lang=en", 64, "", -1},
+        {"userName", 64, "", 0},
+        {long_cookie.c_str(), 64, std::string(63, 'u'), 0},
+        {long_cookie.c_str(), 1, "", 0},
+    };
+    for (const auto &c : cases) {
+        int rc = -2;
+        EXPECT_EQ(user_from_cookie(c.cookie, c.size, &rc), c.user) << c.cookie << " " << c.size;
+        EXPECT_EQ(rc, c.rc) << c.cookie << " " << c.size;
+    }
 }
 
 TEST(OperationLog, InitialRecordBytes)
