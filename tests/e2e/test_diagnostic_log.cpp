@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -44,54 +44,18 @@ struct log_entry {
     std::string message;
 };
 
-bool digits_at(const std::string &text, size_t pos, size_t count)
-{
-    for (size_t i = pos; i < pos + count; ++i) {
-        if (i >= text.size() || !isdigit(static_cast<unsigned char>(text[i])))
-            return false;
-    }
-    return true;
-}
-
 bool parse_log_line(const std::string &text, log_entry &entry)
 {
-    const std::string lead = "[kelp debug] ";
-    const std::string unit = "  diag_table:";
-    const std::string routine = " in log_lines: ";
-    if (text.compare(0, lead.size(), lead) != 0)
+    static const std::regex head(R"(\[kelp debug\] (\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)  diag_table:(\d+) in log_lines: )");
+    std::smatch m;
+    if (!std::regex_search(text, m, head, std::regex_constants::match_continuous))
         return false;
-    // "YYYY-MM-DD hh:mm:ss": digits where digits belong, the separators in between.
-    const std::string stamp = text.substr(lead.size(), 19);
-    const std::string shape = "0000-00-00 00:00:00";
-    if (stamp.size() != shape.size())
-        return false;
-    for (size_t i = 0; i < shape.size(); ++i) {
-        if (shape[i] == '0' ? !digits_at(stamp, i, 1) : stamp[i] != shape[i])
-            return false;
-    }
     struct tm t {};
-    t.tm_year = std::stoi(stamp.substr(0, 4)) - 1900;
-    t.tm_mon = std::stoi(stamp.substr(5, 2)) - 1;
-    t.tm_mday = std::stoi(stamp.substr(8, 2));
-    t.tm_hour = std::stoi(stamp.substr(11, 2));
-    t.tm_min = std::stoi(stamp.substr(14, 2));
-    t.tm_sec = std::stoi(stamp.substr(17, 2));
+    if (strptime(m.str(1).c_str(), "%Y-%m-%d %H:%M:%S", &t) == nullptr)
+        return false;
     entry.when = timegm(&t);
-
-    size_t pos = lead.size() + shape.size();
-    if (text.compare(pos, unit.size(), unit) != 0)
-        return false;
-    pos += unit.size();
-    size_t digits = 0;
-    while (digits_at(text, pos + digits, 1))
-        ++digits;
-    if (digits == 0)
-        return false;
-    entry.line = std::stoi(text.substr(pos, digits));
-    pos += digits;
-    if (text.compare(pos, routine.size(), routine) != 0)
-        return false;
-    entry.message = text.substr(pos + routine.size());
+    entry.line = std::stoi(m.str(2));
+    entry.message = m.suffix();
     return true;
 }
 
