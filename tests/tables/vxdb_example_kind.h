@@ -48,3 +48,11 @@ inline constexpr vxdb_field example_fields[] = {
 
 inline constexpr vxdb_kind example_kind = {"example", sizeof(example_rec), 0, 63,
                                            VXDB_INDEX_AT(example_rec, channel), VXDB_FIELDS(example_fields)};
+
+// A kind without an index field: the caller names the index, 1 to 3.
+struct port_rec {
+    int32_t ssh;
+    char host[12];
+};
+inline constexpr vxdb_field port_fields[] = {VXDB_FIELD(port_rec, ssh), VXDB_FIELD(port_rec, host)};
+inline constexpr vxdb_kind port_kind = {"port", sizeof(port_rec), 1, 3, VXDB_NO_INDEX, VXDB_FIELDS(port_fields)};

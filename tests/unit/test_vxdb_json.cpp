@@ -23,13 +23,6 @@ json_ptr parse(const char *json)
     return json_ptr(json_tokener_parse(json));
 }
 
-struct port_rec {
-    int32_t ssh;
-    char host[12];
-};
-constexpr vxdb_field port_fields[] = {VXDB_FIELD(port_rec, ssh), VXDB_FIELD(port_rec, host)};
-constexpr vxdb_kind port_kind = {"port", sizeof(port_rec), 1, 3, VXDB_NO_INDEX, VXDB_FIELDS(port_fields)};
-
 example_rec sample()
 {
     example_rec rec;

@@ -10,16 +10,9 @@
 #include <vector>
 
 namespace {
-// The example layout with a range of 16 indexes, and a kind without an index field.
+// The example layout with a range of 16 indexes.
 constexpr vxdb_kind small_kind = {"small", sizeof(example_rec), 0, 15, VXDB_INDEX_AT(example_rec, channel),
                                   VXDB_FIELDS(example_fields)};
-
-struct port_rec {
-    int32_t ssh;
-    char host[12];
-};
-constexpr vxdb_field port_fields[] = {VXDB_FIELD(port_rec, ssh), VXDB_FIELD(port_rec, host)};
-constexpr vxdb_kind port_kind = {"port", sizeof(port_rec), 1, 3, VXDB_NO_INDEX, VXDB_FIELDS(port_fields)};
 
 example_rec blank(int channel)
 {
