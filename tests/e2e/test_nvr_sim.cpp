@@ -1,6 +1,7 @@
 // The simulated main service as scripts and the demo use it: build/bin/nvr-sim started under a
 // test_root, spoken to over its socket with VXS1 frames.
 #include "support/cgi_runner.h"
+#include "support/fake_main_service.h"
 
 #include "storage/storage_records.h"
 #include "vxrt/vx_oplog.h"
@@ -210,12 +211,6 @@ private:
     uint32_t next_ = 1;
 };
 
-template <typename T>
-std::string bytes_of(const T &record)
-{
-    return std::string(reinterpret_cast<const char *>(&record), sizeof record);
-}
-
 std::string raid(int id, int level, std::initializer_list<int> members)
 {
     raid_request request{};
@@ -226,7 +221,7 @@ std::string raid(int id, int level, std::initializer_list<int> members)
     int i = 0;
     for (int m : members)
         request.members[i++] = m;
-    return bytes_of(request);
+    return fms_record(request);
 }
 
 std::optional<disk_status> find_port(const std::vector<disk_status> &list, int port)
@@ -322,24 +317,24 @@ TEST(nvr_sim, ReportsDisksAndKeepsRaidChanges)
 
     EXPECT_NE(client.ask_int(3420, raid(10, 1, {3, 4})), 0);  // id in use
     EXPECT_NE(client.ask_int(3420, raid(11, 1, {3, 4})), 0);  // 4 is a member
-    EXPECT_EQ(client.ask_int(3434, bytes_of(int32_t{1})), 1);  // a member is USING
+    EXPECT_EQ(client.ask_int(3434, fms_record(int32_t{1})), 1);  // a member is USING
     EXPECT_EQ(client.ask_int(3421, raid(10, 0, {})), 0);
     EXPECT_NE(client.ask_int(3421, raid(10, 0, {})), 0);
     EXPECT_EQ(client.disk_list().size(), 4u);
 
     // A second client sees the same device.
-    EXPECT_EQ(client.ask_int(3423, bytes_of(int32_t{3})), 0);
+    EXPECT_EQ(client.ask_int(3423, fms_record(int32_t{3})), 0);
     connection other(root);
     ASSERT_TRUE(other.open());
     std::vector<disk_status> with_spare = other.disk_list();
     std::optional<disk_status> spare = find_port(with_spare, 3);
     ASSERT_TRUE(spare.has_value());
     EXPECT_EQ(spare->state, 5);
-    EXPECT_EQ(other.ask_int(3424, bytes_of(int32_t{3})), 0);
+    EXPECT_EQ(other.ask_int(3424, fms_record(int32_t{3})), 0);
 
     EXPECT_EQ(other.ask_int(3420, raid(12, 1, {1, 2})), 0);
     rebuild_request rebuild{3, 12};
-    EXPECT_EQ(other.ask_int(3425, bytes_of(rebuild)), 0);
+    EXPECT_EQ(other.ask_int(3425, fms_record(rebuild)), 0);
     std::vector<disk_status> rebuilding = other.disk_list();
     array = find_port(rebuilding, 12);
     ASSERT_TRUE(array.has_value());
@@ -356,7 +351,7 @@ TEST(nvr_sim, FormatAnswersWhenDoneAndRefusesADiskInUse)
     ASSERT_TRUE(first.open() && second.open());
 
     auto started = std::chrono::steady_clock::now();
-    uint32_t sequence = first.send(3434, bytes_of(int32_t{2}));
+    uint32_t sequence = first.send(3434, fms_record(int32_t{2}));
     std::optional<disk_status> busy;
     for (int i = 0; i < 100 && !(busy && busy->state == 3); ++i) {
         if (i > 0)
@@ -366,14 +361,14 @@ TEST(nvr_sim, FormatAnswersWhenDoneAndRefusesADiskInUse)
     }
     ASSERT_TRUE(busy.has_value());
     EXPECT_EQ(busy->state, 3);  // formatting
-    EXPECT_EQ(second.ask_int(3434, bytes_of(int32_t{2})), 1);
+    EXPECT_EQ(second.ask_int(3434, fms_record(int32_t{2})), 1);
 
     std::optional<frame> done = first.receive();
     ASSERT_TRUE(done.has_value());
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(800));
     EXPECT_EQ(done->header.sequence, sequence);
     EXPECT_EQ(done->header.code, 8434);
-    EXPECT_EQ(done->payload, bytes_of(int32_t{0}));
+    EXPECT_EQ(done->payload, fms_record(int32_t{0}));
     std::vector<disk_status> after = first.disk_list();
     std::optional<disk_status> formatted = find_port(after, 2);
     ASSERT_TRUE(formatted.has_value());
@@ -382,7 +377,7 @@ TEST(nvr_sim, FormatAnswersWhenDoneAndRefusesADiskInUse)
     EXPECT_EQ(formatted->free_size, formatted->total_size);
 
     for (int32_t port : {0, 9, 37})
-        EXPECT_EQ(first.ask_int(3434, bytes_of(port)), -1) << port;
+        EXPECT_EQ(first.ask_int(3434, fms_record(port)), -1) << port;
     EXPECT_EQ(first.ask_int(3434, ""), -1);  // no port at all
 }
 
@@ -397,7 +392,7 @@ TEST(nvr_sim, UnknownAndSendOnlyRequestsGetNoReply)
     client.send(9999, "abc");
     client.send(3433, "", VXS_FLAG_SEND_ONLY);
     disk_settings settings{2, 1, 7, 0};
-    client.send(3435, bytes_of(settings), VXS_FLAG_SEND_ONLY);
+    client.send(3435, fms_record(settings), VXS_FLAG_SEND_ONLY);
     operation_log record{};
     record.main_type = 4;
     record.sub_type = 207;
@@ -405,7 +400,7 @@ TEST(nvr_sim, UnknownAndSendOnlyRequestsGetNoReply)
     record.chan_no = 2;
     strcpy(record.user, "admin");
     strcpy(record.ip, "127.0.0.1");
-    client.send(3485, bytes_of(record), VXS_FLAG_SEND_ONLY);
+    client.send(3485, fms_record(record), VXS_FLAG_SEND_ONLY);
     client.send(3505, "", VXS_FLAG_SEND_ONLY);
 
     // Requests are served in order, so the first frame back answers the disk list asked for now.
@@ -453,13 +448,13 @@ TEST(nvr_sim, GarbledFrameClosesOnlyItsConnection)
     ASSERT_TRUE(bad.open() && good.open());
     vxs_header header = vxs_make_header(1, 3433, 0, 0);
     memcpy(header.magic, "VXS2", 4);
-    bad.send_raw(bytes_of(header));
+    bad.send_raw(fms_record(header));
     EXPECT_TRUE(bad.closed_by_service());
     EXPECT_EQ(good.disk_list().size(), 4u);
 
     connection huge(root);
     ASSERT_TRUE(huge.open());
-    huge.send_raw(bytes_of(vxs_make_header(1, 3433, 0, VXS_MAX_PAYLOAD + 1)));
+    huge.send_raw(fms_record(vxs_make_header(1, 3433, 0, VXS_MAX_PAYLOAD + 1)));
     EXPECT_TRUE(huge.closed_by_service());
     EXPECT_EQ(good.disk_list().size(), 4u);
     EXPECT_NE(sim.log().find("garbled frame header, connection closed"), std::string::npos);
