@@ -132,6 +132,7 @@ TEST(Login, RefusalsAnswerTheirTypeAndLogNothing)
     retired.enable = 0;
     store(retired);
     store(account(4, "nohash", ""));
+    store(account(5, "viewer-nohash", "", 3));
 
     const struct {
         std::string body;
@@ -145,6 +146,7 @@ TEST(Login, RefusalsAnswerTheirTypeAndLogNothing)
         {login_body("admin", ""), -1},
         {login_body("nohash", ""), -1},
         {login_body("nohash", "x"), -1},
+        {login_body("viewer-nohash", HASH), -1},  // no stored hash: refused before the type counts
         {"{}", -1},
         {"{\"userName\":\"admin\"}", -1},
         {"{\"md5\":\"" + HASH + "\"}", -1},
