@@ -88,14 +88,12 @@ void deliver_reply(void *unused, const void *header, const void *payload)
     in_delivery = true;
     x.callback(unused, header, payload);
     in_delivery = false;
-    // The response is written: a second reply must not add another one.
-    if (g_callback_done != 0 && !x.stream)
-        x.accepting = false;
     x.replied.notify_all();
 }
 
 // Reads and handles replies on this thread until a reply routine has set the flag or `deadline` has
-// passed. Each read waits at most one poll period, so a flag set by another thread is seen as soon as
+// passed. A frame is read only while the flag is clear, so a second reply can never add a second
+// response. Each read waits at most one poll period, so a flag set by another thread is seen as soon as
 // with the 40 ms polls. A connection the service has closed can bring no reply: the wait ends there.
 void wait_for_reply(steady_clock::time_point deadline)
 {
