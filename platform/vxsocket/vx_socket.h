@@ -5,14 +5,16 @@
 // attempt. Reply frames are read by a delivery thread of the client and handed, one at a time and in
 // the order they arrived, to the callback given to vx_sock_init; a client set up with
 // VX_SOCK_CALLER_READS has no such thread and its caller reads them with vx_sock_receive, which saves
-// the start of a thread and a hand-over between threads on every request. The callback receives a pointer to the
-// 24-byte frame header (reply code at bytes 12-15, payload length at 20-23) and a pointer to the
+// the start of a thread and a hand-over between threads on every request. The callback receives a
+// pointer to the 24-byte frame header (reply code at bytes 12-15, payload length at 20-23) and a pointer to the
 // payload, which is never null (it points at an empty block for a zero-length payload) and is aligned
 // for any record. Both pointers are valid only during the call.
 //
 // Promises: no callback runs after vx_sock_uninit has returned; a frame with a wrong magic, a header
 // size other than 24 or a length outside 0..16 MiB closes the connection (nothing after it can be
-// framed); a client set up as send-only reads every reply and drops it. One client per process.
+// framed); a send-only client never hands a reply to the callback (with a delivery thread it reads
+// and drops them; without one it leaves them unread until the connection closes). One client per
+// process.
 #pragma once
 
 // The first argument is not used (null); the header is a vxs_header.
