@@ -36,12 +36,13 @@ int vx_sock_init(vx_sock_callback callback, int reserved, int version, const cha
 // payload is invalid, the socket is not there yet or the connection failed (the caller may retry).
 int vx_sock_send_msg(int target, int code, const void *payload, int length, int options);
 
-// For a VX_SOCK_CALLER_READS client: waits up to `timeout_ms` for the next reply frame and hands it to
-// the callback on the calling thread. A frame that has begun to arrive is read whole, but never past
-// the time-out: a frame cut short by then leaves the connection out of step, so it is closed. 1 when a
-// frame was delivered, 0 when none came in time, -1 when there is no connection, the connection has
-// ended (closed by the service, garbled or cut short: the next send connects again), the client has a
-// delivery thread, or when called from the callback.
+// For a VX_SOCK_CALLER_READS client: waits up to `timeout_ms` for the next reply frame to begin and
+// hands it to the callback on the calling thread. A frame that has begun is read whole, however long
+// that takes, as long as the service never pauses more than 5 s within it; a frame left unfinished
+// longer leaves the connection out of step, so it is closed. 1 when a frame was delivered, 0 when none
+// began in time, -1 when there is no connection, the connection has ended (closed by the service,
+// garbled or left unfinished: the next send connects again), the client has a delivery thread, or when
+// called from the callback.
 int vx_sock_receive(int timeout_ms);
 
 // Closes the connection and waits for the delivery thread, or for a callback in progress on another
