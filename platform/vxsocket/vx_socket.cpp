@@ -110,26 +110,7 @@ int wait_readable(int fd, steady::time_point deadline)
 // A frame that has begun to arrive may pause this long between two pieces: the service writes header
 // and payload separately and may be descheduled in between, while a service that stops half-way must
 // not hold the request forever.
-constexpr std::chrono::milliseconds frame_pause_limit{5000};
-
-// Reads exactly `size` bytes, each piece within frame_pause_limit of the last. 0, or -1 at end of
-// stream, on an error or when the service has paused too long.
-int read_frame_part(int fd, void *data, size_t size)
-{
-    char *p = static_cast<char *>(data);
-    while (size > 0) {
-        if (wait_readable(fd, steady::now() + frame_pause_limit) != 1)
-            return -1;
-        ssize_t n = read(fd, p, size);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return -1;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return 0;
-}
+constexpr int frame_pause_limit_ms = 5000;
 
 // Closes the connection and waits for whoever delivers its frames. Caller holds c.lock.
 void close_connection(client &c)
@@ -249,13 +230,13 @@ int vx_sock_receive(int timeout_ms)
         return 0;
     vxs_header header{};
     std::vector<unsigned char> payload;
-    if (ready < 0 || read_frame_part(conn->fd, &header, sizeof header) != 0 ||
+    if (ready < 0 || vxs_read_all(conn->fd, &header, sizeof header, frame_pause_limit_ms) != 0 ||
         !vxs_header_valid(header)) {
         end_connection(*conn);
         return -1;
     }
     payload.resize(static_cast<size_t>(header.length));
-    if (read_frame_part(conn->fd, payload.data(), payload.size()) != 0) {
+    if (vxs_read_all(conn->fd, payload.data(), payload.size(), frame_pause_limit_ms) != 0) {
         end_connection(*conn);
         return -1;
     }

@@ -8,6 +8,7 @@
 // and the test fake), so there is one reading of the format.
 #pragma once
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -78,13 +79,22 @@ inline int vxs_write_all(int fd, const void *data, size_t size)
     return 0;
 }
 
-// Reads exactly `size` bytes. 0, or -1 at end of stream or on an error.
-inline int vxs_read_all(int fd, void *data, size_t size)
+// Reads exactly `size` bytes. With `pause_ms` >= 0, no piece may take longer than that to come after
+// the last one. 0, or -1 at end of stream, on an error or when the peer paused too long.
+inline int vxs_read_all(int fd, void *data, size_t size, int pause_ms = -1)
 {
     char *p = static_cast<char *>(data);
     while (size > 0) {
+        if (pause_ms >= 0) {
+            pollfd waiting{fd, POLLIN, 0};
+            int ready = poll(&waiting, 1, pause_ms);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                return -1;
+        }
         ssize_t n = read(fd, p, size);
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && (errno == EINTR || (errno == EAGAIN && pause_ms >= 0)))
             continue;
         if (n <= 0)
             return -1;
