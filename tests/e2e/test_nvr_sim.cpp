@@ -2,6 +2,7 @@
 // test_root, spoken to over its socket with VXS1 frames.
 #include "support/cgi_runner.h"
 #include "support/fake_main_service.h"
+#include "support/raid_requests.h"
 
 #include "storage/storage_records.h"
 #include "vxrt/vx_oplog.h"
@@ -213,15 +214,7 @@ private:
 
 std::string raid(int id, int level, std::initializer_list<int> members)
 {
-    raid_request request{};
-    request.raid_id = id;
-    request.enable = 1;
-    request.level = level;
-    request.member_count = static_cast<int32_t>(members.size());
-    int i = 0;
-    for (int m : members)
-        request.members[i++] = m;
-    return fms_record(request);
+    return fms_record(make_raid_request(id, level, members));
 }
 
 std::optional<disk_status> find_port(const std::vector<disk_status> &list, int port)

@@ -1,6 +1,7 @@
 // The rules of the simulated device's storage, on a clock the test moves.
 #include "sim/sim_device.h"
 #include "sim/sim_dispatch.h"
+#include "support/raid_requests.h"
 
 #include <gtest/gtest.h>
 
@@ -32,15 +33,7 @@ struct device_fixture : ::testing::Test {
     }
     int create(int id, int level, std::initializer_list<int> members)
     {
-        raid_request request{};
-        request.raid_id = id;
-        request.enable = 1;
-        request.level = level;
-        request.member_count = static_cast<int32_t>(members.size());
-        int i = 0;
-        for (int m : members)
-            request.members[i++] = m;
-        return device.create_raid(request);
+        return device.create_raid(make_raid_request(id, level, members));
     }
 };
 }  // namespace
