@@ -74,6 +74,19 @@ int cgi_reply_records(int length, size_t record_size)
     return static_cast<int>(static_cast<size_t>(length) / record_size);
 }
 
+void cgi_dispatch_reply(const cgi_reply_route *routes, size_t count, const void *header, const void *payload)
+{
+    if (payload == nullptr)
+        return;
+    const int code = cgi_reply_code(header);
+    for (size_t i = 0; i < count; ++i) {
+        if (routes[i].code == code) {
+            routes[i].routine(cgi_reply_records(cgi_reply_length(header), routes[i].record_size), payload);
+            return;
+        }
+    }
+}
+
 int cgi_reply_result(int count, const void *payload, int32_t *result)
 {
     if (count < 1 || payload == nullptr || result == nullptr)

@@ -39,6 +39,26 @@ int cgi_exchange(cgi_ipc_callback dispatcher, int code, int length, const void *
 // One send-only request, closed at once. The main service's reply, if any, is never read.
 void cgi_send_request(cgi_ipc_callback dispatcher, int code, int length, const void *payload);
 
+// A module dispatcher's table: for each reply code, the size of the records its payload holds and the
+// reply routine that gets their count and the payload.
+using cgi_reply_routine = void (*)(int count, const void *payload);
+struct cgi_reply_route {
+    int code;
+    size_t record_size;
+    cgi_reply_routine routine;
+};
+
+// Runs the routine of the reply code in `header` with the number of whole records in the payload.
+// A reply code without a route, or a null payload, runs nothing: the flag stays 0 and the handler
+// answers its error form.
+void cgi_dispatch_reply(const cgi_reply_route *routes, size_t count, const void *header, const void *payload);
+
+template <size_t N>
+void cgi_dispatch_reply(const cgi_reply_route (&routes)[N], const void *header, const void *payload)
+{
+    cgi_dispatch_reply(routes, N, header, payload);
+}
+
 // The number of whole records of `record_size` bytes in a reply payload of `length` bytes; a part of a
 // record at the end does not count.
 int cgi_reply_records(int length, size_t record_size);

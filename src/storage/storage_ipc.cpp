@@ -6,23 +6,20 @@
 
 namespace {
 constexpr size_t result_size = sizeof(int32_t);
+
+const cgi_reply_route storage_replies[] = {
+    {8433, sizeof(disk_status), on_get_storage_info_cb},
+    {8434, result_size, on_format_disk_cb},
+    {8420, result_size, on_create_raid_cb},
+    {8421, result_size, on_remove_raid_cb},
+    {8496, result_size, on_remove_raid_cb},
+    {8423, result_size, on_create_space_cb},
+    {8424, result_size, on_remove_space_cb},
+    {8425, result_size, on_rebuild_raid_cb},
+};
 }  // namespace
 
 void on_storage_ipc_callback(void * /*unused*/, const void *header, const void *payload)
 {
-    if (payload == nullptr)
-        return;
-    const int length = cgi_reply_length(header);
-    const int results = cgi_reply_records(length, result_size);
-    switch (cgi_reply_code(header)) {
-    case 8433: on_get_storage_info_cb(cgi_reply_records(length, sizeof(disk_status)), payload); break;
-    case 8434: on_format_disk_cb(results, payload); break;
-    case 8420: on_create_raid_cb(results, payload); break;
-    case 8421: on_remove_raid_cb(results, payload); break;
-    case 8496: on_remove_raid_cb(results, payload); break;
-    case 8423: on_create_space_cb(results, payload); break;
-    case 8424: on_remove_space_cb(results, payload); break;
-    case 8425: on_rebuild_raid_cb(results, payload); break;
-    default: break;
-    }
+    cgi_dispatch_reply(storage_replies, header, payload);
 }

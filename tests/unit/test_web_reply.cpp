@@ -1,6 +1,7 @@
 // The response writers' exact bytes, the common reply routines, and the JSON readers handlers share.
 #include "link/web_ipc.h"
 #include "link/web_json.h"
+#include "link/web_request.h"
 
 #include <gtest/gtest.h>
 
@@ -129,3 +130,44 @@ TEST(JsonReaders, StringMemberIsCutToTheBuffer)
     EXPECT_STREQ(untouched, "keep");
 }
 }  // namespace
+
+namespace {
+int g_routine_hit = 0;
+int g_routine_count = -1;
+void routine_a(int count, const void *)
+{
+    g_routine_hit = 1;
+    g_routine_count = count;
+}
+void routine_b(int count, const void *)
+{
+    g_routine_hit = 2;
+    g_routine_count = count;
+}
+
+void dispatch(int32_t code, int32_t length, const void *payload)
+{
+    static const cgi_reply_route routes[] = {{8001, 8, routine_a}, {8002, 4, routine_b}};
+    unsigned char header[24] = {};
+    memcpy(header + 12, &code, 4);
+    memcpy(header + 20, &length, 4);
+    g_routine_hit = 0;
+    g_routine_count = -1;
+    cgi_dispatch_reply(routes, header, payload);
+}
+}  // namespace
+
+TEST(ReplyDispatch, RoutineByCodeWithTheCountOfWholeRecords)
+{
+    const unsigned char payload[20] = {};
+    dispatch(8001, 20, payload);  // two whole 8-byte records, a part of a third
+    EXPECT_EQ(g_routine_hit, 1);
+    EXPECT_EQ(g_routine_count, 2);
+    dispatch(8002, 3, payload);  // less than one record: the routine decides, with a count of 0
+    EXPECT_EQ(g_routine_hit, 2);
+    EXPECT_EQ(g_routine_count, 0);
+    dispatch(8003, 20, payload);
+    EXPECT_EQ(g_routine_hit, 0) << "a code without a route";
+    dispatch(8001, 20, nullptr);
+    EXPECT_EQ(g_routine_hit, 0) << "no payload";
+}
