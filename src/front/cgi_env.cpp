@@ -7,33 +7,11 @@
 #include <cstring>
 #include <strings.h>
 
-const char *cgiServerSoftware = "";
-const char *cgiServerName = "";
-const char *cgiGatewayInterface = "";
-const char *cgiServerProtocol = "";
-const char *cgiServerPort = "";
-const char *cgiRequestMethod = "";
-const char *cgiPathInfo = "";
-const char *cgiPathTranslated = "";
-const char *cgiScriptName = "";
-const char *cgiQueryString = "";
-const char *cgiRemoteHost = "";
-const char *cgiRemoteAddr = "";
-const char *cgiAuthType = "";
-const char *cgiRemoteUser = "";
-const char *cgiRemoteIdent = "";
-const char *cgiServerAddr = "";
-const char *cgiAccept = "";
-const char *cgiUserAgent = "";
-const char *cgiReferrer = "";
-const char *cgiCookie = "";
-
 char cgiContentTypeData[cgi_content_type_size];
 char *cgiContentType = cgiContentTypeData;
 char *cgiMultipartBoundary = cgiContentTypeData + cgi_content_type_size - 1;  // the last byte is always 0
 int cgiContentLength;
 FILE *cgiIn;
-FILE *cgiOut;
 
 namespace {
 struct env_variable {

@@ -1,33 +1,12 @@
-// The form library: the CGI environment of the request, the multipart/form-data parser with its
-// form entries and temporary upload files, and the two header writers the log-in pages use.
+// The form library: the capture of the CGI environment (link/web_env.h holds what handlers read of
+// it), and the multipart/form-data parser with its form entries and temporary upload files.
 //
 // URL-encoded and JSON bodies never pass through here: the intake hands them to handlers as raw text.
 #pragma once
 
-#include <cstdio>
+#include "link/web_env.h"
 
-// CGI variables, captured once at start by cgiCaptureEnvironment(). A variable missing from the
-// environment is "", never null.
-extern const char *cgiServerSoftware;
-extern const char *cgiServerName;
-extern const char *cgiGatewayInterface;
-extern const char *cgiServerProtocol;
-extern const char *cgiServerPort;
-extern const char *cgiRequestMethod;
-extern const char *cgiPathInfo;
-extern const char *cgiPathTranslated;
-extern const char *cgiScriptName;
-extern const char *cgiQueryString;
-extern const char *cgiRemoteHost;
-extern const char *cgiRemoteAddr;
-extern const char *cgiAuthType;
-extern const char *cgiRemoteUser;
-extern const char *cgiRemoteIdent;
-extern const char *cgiServerAddr;  // HTTP_HOST
-extern const char *cgiAccept;
-extern const char *cgiUserAgent;
-extern const char *cgiReferrer;
-extern const char *cgiCookie;
+#include <cstdio>
 
 constexpr int cgi_content_type_size = 1024;
 extern char cgiContentTypeData[cgi_content_type_size];  // media type only, after start-up
@@ -35,7 +14,6 @@ extern char *cgiContentType;                            // points at cgiContentT
 extern char *cgiMultipartBoundary;                      // inside cgiContentTypeData, or ""
 extern int cgiContentLength;
 extern FILE *cgiIn;
-extern FILE *cgiOut;
 
 // Reads the environment into the variables above, splits the content type into media type and
 // boundary, reads CONTENT_LENGTH, empties the form-entry list and points cgiIn and cgiOut at the
@@ -83,11 +61,3 @@ cgiFormResultType cgiFormFileName(const char *name, char *buffer, int size);
 
 // Frees every entry and deletes every temporary file still named by one; empties the list.
 void cgiFreeResources();
-
-// "Location: <url>\r\n\r\n"
-void cgiHeaderLocation(const char *url);
-
-// "Set-Cookie: name=value; domain=...; expires=<now + seconds, UTC>; path=...\r\n". CR and LF in any
-// of the texts are left out, so request text can never start a header of its own.
-void cgiHeaderCookieSetString(const char *name, const char *value, int secondsToLive, const char *path,
-                              const char *domain);

@@ -1,5 +1,5 @@
 #include "front/dispatchreq.h"
-#include "link/web_utils.h"
+#include "link/web_log.h"
 
 #include <cstring>
 

@@ -6,20 +6,7 @@
 // the lowest in-use slot that carries exactly that name.
 #pragma once
 
-using web_handler = void (*)(const char *data);
-
-// One web resource: a path name of at most 7 characters and its handler.
-struct web_res {
-    char name[8];
-    web_handler handler;
-};
-static_assert(sizeof(web_res) == 16);
-
-// A module's resource table.
-struct web_table {
-    const web_res *res;
-    int count;
-};
+#include "link/web_res.h"
 
 constexpr int MAX_WEBREQ_COUNT = 512;
 

@@ -1,4 +1,4 @@
-#include "link/web_utils.h"
+#include "link/web_device.h"
 #include "vxrt/vx_path.h"
 #include "vxrt/vx_spawn.h"
 

@@ -1,4 +1,4 @@
-#include "link/web_utils.h"
+#include "link/web_files.h"
 #include "vxrt/vx_alloc.h"
 #include "vxrt/vx_path.h"
 #include "vxrt/vx_spawn.h"

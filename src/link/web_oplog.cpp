@@ -1,6 +1,6 @@
-#include "front/cgic.h"
+#include "link/web_oplog.h"
+#include "link/web_env.h"
 #include "link/web_ipc.h"
-#include "link/web_utils.h"
 
 #include <cstring>
 

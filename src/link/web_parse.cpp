@@ -1,4 +1,4 @@
-#include "link/web_utils.h"
+#include "link/web_request.h"
 
 #include <cctype>
 #include <cerrno>

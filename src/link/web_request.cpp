@@ -1,6 +1,5 @@
 #include "link/web_request.h"
 #include "link/web_json.h"
-#include "link/web_utils.h"
 
 #include <cctype>
 #include <cstring>

@@ -31,6 +31,10 @@ template <size_t N> int json_read_request(const char *data, const json_field (&f
 // integer, in min..max. 0 with the value in *out, or -1 (out untouched).
 int json_read_int_request(const char *data, long long min, long long max, int *out);
 
+// A whole decimal integer in min..max: an optional sign and digits, nothing before or after them.
+// 0 with the value in *out, or -1 (out untouched) for anything else, such as "", "abc", "5x", " 5".
+int web_parse_int(const char *text, long long min, long long max, int *out);
+
 // One request that waits for its reply: sends it, waits until the reply routine has answered,
 // answers the error form `error_form` (CGI_TEXT or CGI_JSON) when no reply was handled, and closes.
 // Returns g_callback_done as the wait left it (0: no reply, the error form was written).

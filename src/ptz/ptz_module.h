@@ -1,6 +1,6 @@
 // The ptz module's web resources.
 #pragma once
 
-#include "front/dispatchreq.h"
+#include "link/web_res.h"
 
 extern const web_table ptz_table;

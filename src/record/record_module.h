@@ -1,6 +1,6 @@
 // The record module's web resources.
 #pragma once
 
-#include "front/dispatchreq.h"
+#include "link/web_res.h"
 
 extern const web_table record_table;

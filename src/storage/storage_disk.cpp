@@ -4,8 +4,8 @@
 // configured in the database, which are listed even while the main service does not report them.
 #include "link/json_fields.h"
 #include "link/web_json.h"
+#include "link/web_oplog.h"
 #include "link/web_request.h"
-#include "link/web_utils.h"
 #include "storage/disk_db.h"
 #include "storage/storage_module.h"
 #include "storage/storage_records.h"

@@ -1,6 +1,6 @@
 // Formatting a disk: "/6102" asks the main service and waits (up to 600 s), then logs the outcome.
+#include "link/web_oplog.h"
 #include "link/web_request.h"
-#include "link/web_utils.h"
 #include "storage/storage_module.h"
 #include "storage/storage_records.h"
 #include "vxrt/vx_oplog.h"

@@ -2,7 +2,7 @@
 // dispatcher, which every request of the module names in cgi_start_ipc.
 #pragma once
 
-#include "front/dispatchreq.h"
+#include "link/web_res.h"
 
 extern const web_table storage_table;
 

@@ -1,6 +1,5 @@
 // RAID arrays: creation, removal, hot spares, rebuild, and the RAID mode switch.
 #include "link/web_request.h"
-#include "link/web_utils.h"
 #include "storage/storage_module.h"
 #include "storage/storage_records.h"
 #include "vxdb/vxdb.h"

@@ -1,10 +1,10 @@
 // Log-in pages: the password check of "/1000" and the e-mail link of "/1018".
-#include "front/cgic.h"
 #include "link/json_fields.h"
+#include "link/web_env.h"
 #include "link/web_ipc.h"
 #include "link/web_json.h"
+#include "link/web_oplog.h"
 #include "link/web_request.h"
-#include "link/web_utils.h"
 #include "system/session.h"
 #include "system/system_handlers.h"
 #include "system/system_ipc.h"

@@ -1,5 +1,5 @@
 #include "system/user_db.h"
-#include "link/web_utils.h"
+#include "link/web_files.h"
 #include "vxdb/vxdb_record.h"
 
 #include <cstring>

@@ -7,7 +7,7 @@
 // "/wsys" runs one of a few fixed commands through web_system, chosen by name, and answers the result.
 // Request text never reaches the shell: it only selects a row of the table.
 #include "front/dispatchreq.h"
-#include "link/web_utils.h"
+#include "link/web_log.h"
 
 #include <cstdio>
 #include <cstdlib>

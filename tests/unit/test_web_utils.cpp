@@ -1,10 +1,14 @@
 // Shared utilities: session cookie, operation-log record, file helpers, file lock, chip and MAC texts.
-#include "front/cgic.h"
 #include "link/audio_files.h"
-#include "link/web_utils.h"
+#include "link/web_device.h"
+#include "link/web_env.h"
+#include "link/web_files.h"
+#include "link/web_log.h"
+#include "link/web_oplog.h"
+#include "link/web_request.h"
+#include "support/device_root.h"
 #include "vxdb/vxdb.h"
 #include "vxdb/vxdb_record.h"
-#include "support/device_root.h"
 #include "vxrt/vx_alloc.h"
 
 #include <fcntl.h>

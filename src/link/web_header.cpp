@@ -1,4 +1,4 @@
-#include "front/cgic.h"
+#include "link/web_env.h"
 
 #include <ctime>
 #include <string>
