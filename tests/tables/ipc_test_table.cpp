@@ -59,8 +59,11 @@ void hold_client(int hold_ms)
 void write_series()
 {
     std::string text = "[";
-    for (int i = 0; i < series_count; ++i)
-        text += (i ? "," : "") + std::to_string(series[i]);
+    for (int i = 0; i < series_count; ++i) {
+        if (i > 0)
+            text += ',';
+        text += std::to_string(series[i]);
+    }
     text += "]";
     cgi_writeback_webserver(1, text.c_str());
 }

@@ -26,7 +26,8 @@ TEST(UserTable, FullTableRefusesAnAddition)
 {
     device_root db;
     for (int i = 0; i < MAX_USERS; ++i) {
-        user_record u = account("u" + std::to_string(i));
+        const std::string number = std::to_string(i);  // named: see tests/support/catalogue.cpp
+        user_record u = account("u" + number);
         u.id = i;
         ASSERT_EQ(write_user(VXDB_MAIN_DB, &u), 0);
     }
