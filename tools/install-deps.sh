@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, when any is missing.
+# Installs the Debian packages the build, the tests, the demo and the benchmark need, when any is missing.
 # npm fetches SQLite's source (tools/fetch-sqlite.sh); a machine whose Node.js brings its own npm
 # keeps it, since Debian's npm package would fight that Node.js.
 # --cross adds what the aarch64 build for the device and its tests under qemu need: the cross
 # compiler, qemu in user mode, and the arm64 libraries (multiarch, next to the host's own).
 set -euo pipefail
+# wrk and python3: bench/run.sh (the load runs through lighttpd, and picking a free port).
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev libgtest-dev
-          libjson-c-dev libsqlite3-dev lighttpd curl)
+          libjson-c-dev libsqlite3-dev lighttpd curl wrk python3)
 command -v npm >/dev/null || packages+=(npm)
 cross=no
 for arg in "$@"; do
