@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstring>
+#include <filesystem>
 
 using vxdb_params = vxdb_test;
 
@@ -120,6 +121,27 @@ TEST_F(vxdb_params, FilesUseWriteAheadLoggingAndSurviveReopening)
     EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "wal");
     sqlite3_finalize(stmt);
     sqlite3_close(db);
+}
+
+// The last connection to close keeps the log and its index, so that the next request need not create
+// them, but leaves the log empty: a kept log with frames would be read back and copied into the
+// database once more by the next process alone on the file. A reader's close must keep them too.
+TEST_F(vxdb_params, TheLastCloseKeepsTheLogFilesWithAnEmptyLog)
+{
+    namespace fs = std::filesystem;
+    const fs::path db = file(VXDB_MAIN_DB);
+    const fs::path wal = db.string() + "-wal", shm = db.string() + "-shm";
+    ASSERT_EQ(set_param_int(VXDB_MAIN_DB, "raidmode", 5), 0);
+    vxdb_close_all();
+    ASSERT_TRUE(fs::exists(wal));
+    EXPECT_TRUE(fs::exists(shm));
+    EXPECT_EQ(fs::file_size(wal), 0u);
+
+    EXPECT_EQ(get_param_int(VXDB_MAIN_DB, "raidmode", 0), 5);
+    vxdb_close_all();
+    ASSERT_TRUE(fs::exists(wal));
+    EXPECT_TRUE(fs::exists(shm));
+    EXPECT_EQ(fs::file_size(wal), 0u);
 }
 
 TEST_F(vxdb_params, AFileThatIsNoDatabaseGivesDefaultsAndRefusesWrites)
