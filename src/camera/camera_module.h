@@ -4,3 +4,4 @@
 #include "link/web_res.h"
 
 extern const web_table camera_table;
+extern const cgi_wait_table camera_waits;

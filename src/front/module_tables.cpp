@@ -1,4 +1,4 @@
-// Registration of the module resource tables.
+// Registration of the module resource tables and of their long waits.
 //
 // The modules' tables are registered in one place, in the fixed module order, so that each module
 // occupies its own consecutive range of slots whatever order the linker gives the translation units.
@@ -7,6 +7,7 @@
 #include "batch/batch_module.h"
 #include "camera/camera_module.h"
 #include "front/dispatchreq.h"
+#include "link/web_ipc.h"
 #include "network/network_module.h"
 #include "ptz/ptz_module.h"
 #include "record/record_module.h"
@@ -30,6 +31,8 @@ struct module_registration {
         for (const web_table *table : module_order) {
             if (table->count > 0)
                 WebResRegister(table->res, table->count);
+            if (table->waits != nullptr && table->waits->count > 0)
+                cgi_register_waits(table->waits);
         }
     }
     ~module_registration()

@@ -24,25 +24,10 @@ constexpr milliseconds send_retry_pause{10};
 constexpr milliseconds poll_period{40};
 constexpr int default_polls = 1000;
 
-// Requests whose replies take longer than the default 40 s: upgrades, formatting, searches.
-struct poll_rule {
-    int code;
-    int polls;
-};
-constexpr poll_rule poll_rules[] = {
-    {1153, 3000},  {1171, 3000},  {3102, 3000},  {3104, 3000},  {3223, 3000},  {3259, 3000},
-    {3263, 3000},  {3360, 3000},  {3365, 3000},  {3401, 3000},  {3535, 3000},
-
-    {1701, 6000},  {1713, 6000},  {1716, 6000},  {3200, 6000},  {3201, 6000},  {3202, 6000},
-    {3203, 6000},  {3204, 6000},  {3205, 6000},  {3227, 6000},  {3402, 6000},  {3409, 6000},
-    {3420, 6000},  {3440, 6000},  {3528, 6000},
-
-    {3230, 15000}, {3350, 15000}, {3434, 15000}, {3494, 15000}, {3495, 15000},
-
-    {3379, 30000},
-
-    {3700, 1500},  {3702, 1500},
-};
+// The modules' long-wait tables, one per module.
+constexpr int max_wait_tables = 16;
+const cgi_wait_table *wait_tables[max_wait_tables];
+int wait_table_count = 0;
 
 enum class exchange_mode { wait, send_only, stream };
 
@@ -53,6 +38,7 @@ struct exchange {
     cgi_ipc_callback callback = nullptr;
     bool accepting = false;           // replies still reach `callback`
     bool stream = false;
+    std::atomic<bool> over{false};    // a reply was unusable: the wait ends without an answer
 };
 
 // Never destroyed: the client's delivery thread may run while static objects go away.
@@ -97,7 +83,7 @@ void deliver_reply(void *unused, const void *header, const void *payload)
 // with the 40 ms polls. A connection the service has closed can bring no reply: the wait ends there.
 void wait_for_reply(steady_clock::time_point deadline)
 {
-    while (g_callback_done == 0) {
+    while (g_callback_done == 0 && !the_exchange().over) {
         auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now());
         if (left.count() <= 0)
             return;
@@ -141,6 +127,7 @@ int start_exchange(cgi_ipc_callback callback, int code, int length, const void *
         client_flags = 0;
     vx_sock_init(deliver_reply, 0, 3, main_service_socket, client_flags);
     g_callback_done = 0;
+    x.over = false;
     {
         std::lock_guard<std::mutex> guard(x.lock);
         x.callback = callback;
@@ -160,7 +147,7 @@ int start_exchange(cgi_ipc_callback callback, int code, int length, const void *
     const auto deadline = steady_clock::now() + limit;
     if (mode == exchange_mode::stream) {
         std::unique_lock<std::mutex> lock(x.lock);
-        x.replied.wait_until(lock, deadline, [] { return g_callback_done != 0; });
+        x.replied.wait_until(lock, deadline, [&x] { return g_callback_done != 0 || x.over; });
         return 0;
     }
     wait_for_reply(deadline);
@@ -205,13 +192,28 @@ void cgi_set_callback_done(int value)
     x.replied.notify_all();
 }
 
+void cgi_end_wait()
+{
+    the_exchange().over = true;
+}
+
 int cgi_ipc_poll_count(int code)
 {
-    for (const poll_rule &rule : poll_rules) {
-        if (rule.code == code)
-            return rule.polls;
+    for (int t = 0; t < wait_table_count; ++t) {
+        for (int i = 0; i < wait_tables[t]->count; ++i) {
+            if (wait_tables[t]->rules[i].code == code)
+                return wait_tables[t]->rules[i].polls;
+        }
     }
     return default_polls;
+}
+
+int cgi_register_waits(const cgi_wait_table *waits)
+{
+    if (waits == nullptr || wait_table_count >= max_wait_tables)
+        return -1;
+    wait_tables[wait_table_count++] = waits;
+    return 0;
 }
 
 int cgi_reply_code(const void *header)

@@ -41,7 +41,7 @@ int cgi_init_log_info(operation_log *record)
 
 void cgi_send_log_record(void (*dispatcher)(void *, const void *, const void *), const operation_log *record)
 {
-    cgi_start_ipc(dispatcher, 3485, sizeof *record, record, CGI_IPC_SEND_ONLY);
+    cgi_start_ipc(dispatcher, OPERATION_LOG, sizeof *record, record, CGI_IPC_SEND_ONLY);
     cgi_stop_ipc();
 }
 
@@ -55,4 +55,10 @@ void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void 
     record.parameter_type = parameter_type;
     record.chan_no = chan_no;
     cgi_send_log_record(dispatcher, &record);
+}
+
+void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void *), const oplog_kind &kind,
+                            int chan_no)
+{
+    cgi_send_operation_log(dispatcher, kind.main_type, kind.sub_type, kind.parameter_type, chan_no);
 }

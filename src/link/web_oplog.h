@@ -1,6 +1,7 @@
 // The operation-log record: who changed what, sent to the main service after a change.
 #pragma once
 
+#include "link/link_codes.h"
 #include "vxrt/vx_oplog.h"
 
 #include <cstddef>
@@ -22,3 +23,7 @@ void cgi_send_log_record(void (*dispatcher)(void *, const void *, const void *),
 // the channel or object number; sent as above.
 void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void *), int main_type, int64_t sub_type,
                             int parameter_type, int chan_no);
+
+// The same, for a record kind named in a module's codes header.
+void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void *), const oplog_kind &kind,
+                            int chan_no);

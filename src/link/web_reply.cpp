@@ -54,16 +54,16 @@ void on_cgi_common_text_cb(int /*count*/, int status, const char *data)
     g_callback_done = 1;
 }
 
-void on_cgi_common_json_cb(int count, const void *payload)
+int on_cgi_common_json_cb(int count, const void *payload)
 {
     if (count <= 0 || payload == nullptr)
-        return;
+        return 0;
     int32_t status = 0;
     memcpy(&status, payload, sizeof status);
     json_ptr answer(json_object_new_object());
     if (!answer)
-        return;
+        return 0;
     json_object_object_add(answer.get(), "status", json_object_new_int(status));
     cgi_writeback_webserver(1, json_object_to_json_string(answer.get()));
-    g_callback_done = 1;
+    return 1;
 }

@@ -73,17 +73,34 @@ int cgi_reply_records(int length, size_t record_size)
     return static_cast<int>(static_cast<size_t>(length) / record_size);
 }
 
-void cgi_dispatch_reply(const cgi_reply_route *routes, size_t count, const void *header, const void *payload)
+namespace {
+const cgi_reply_route *find_route(const cgi_reply_table *const *tables, size_t count, int32_t code)
 {
-    if (payload == nullptr)
-        return;
-    const int code = cgi_reply_code(header);
-    for (size_t i = 0; i < count; ++i) {
-        if (routes[i].code == code) {
-            routes[i].routine(cgi_reply_records(cgi_reply_length(header), routes[i].record_size), payload);
-            return;
+    for (size_t t = 0; t < count; ++t) {
+        for (int i = 0; i < tables[t]->count; ++i) {
+            if (tables[t]->routes[i].code == code)
+                return &tables[t]->routes[i];
         }
     }
+    return nullptr;
+}
+}  // namespace
+
+void cgi_dispatch_reply(const cgi_reply_table *const *tables, size_t count, const void *header, const void *payload)
+{
+    const cgi_reply_route *route = payload != nullptr ? find_route(tables, count, cgi_reply_code(header)) : nullptr;
+    if (route == nullptr)
+        return;
+    const int records = cgi_reply_records(cgi_reply_length(header), route->record_size);
+    int done = CGI_REPLY_UNUSABLE;
+    if (records > 0 || route->shape == CGI_LIST)
+        done = route->routine(records, payload);
+    if (done == CGI_REPLY_MORE)
+        return;
+    if (done == CGI_REPLY_UNUSABLE)
+        cgi_end_wait();
+    else
+        g_callback_done = done;
 }
 
 int cgi_reply_result(int count, const void *payload, int32_t *result)

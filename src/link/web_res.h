@@ -1,6 +1,9 @@
 // A web resource: a path name and the handler that serves it. Every module owns a static table of
-// them; the front end registers the tables and dispatches each request to one handler.
+// them, with the long waits of its requests; the front end registers the tables and dispatches each
+// request to one handler.
 #pragma once
+
+#include "link/link_codes.h"
 
 using web_handler = void (*)(const char *data);
 
@@ -11,8 +14,9 @@ struct web_res {
 };
 static_assert(sizeof(web_res) == 16);
 
-// A module's resource table.
+// A module's resource table and its long waits.
 struct web_table {
     const web_res *res;
     int count;
+    const cgi_wait_table *waits;
 };

@@ -4,3 +4,4 @@
 #include "link/web_res.h"
 
 extern const web_table ptz_table;
+extern const cgi_wait_table ptz_waits;

@@ -4,3 +4,4 @@
 #include "link/web_res.h"
 
 extern const web_table status_table;
+extern const cgi_wait_table status_waits;

@@ -1,48 +1,51 @@
 // Formatting a disk: "/6102" asks the main service and waits (up to 600 s), then logs the outcome.
+#include "link/web_answer.h"
 #include "link/web_oplog.h"
 #include "link/web_request.h"
+#include "storage/storage_codes.h"
 #include "storage/storage_module.h"
 #include "storage/storage_records.h"
 #include "vxrt/vx_oplog.h"
 
-#include <atomic>
 #include <cstdint>
 
 namespace {
 constexpr int FORMAT_PORT_MAX = 36;
 constexpr int FORMAT_PROGRESS_MAX = 16;
-
-// Set by the reply routine before it sets g_callback_done, so the handler sees it once its wait has
-// ended (the routine may run on another thread when replies are streamed).
-std::atomic<int> g_format_success{0};
+constexpr int FORMAT_REFUSED = 3;  // answered: the main service did not format the disk
 
 // The texts of the format results; other results are answered with nothing.
-const char *format_result_text(int32_t result)
+const cgi_result_text format_texts[] = {{0, "OK"}, {1, "USING"}, {-1, "ERROR FORMAT"}, {-3, "NAS LOW CAP"}};
+
+int on_format_disk_cb(int count, const void *payload)
 {
-    switch (result) {
-    case 0: return "OK";
-    case 1: return "USING";
-    case -1: return "ERROR FORMAT";
-    case -3: return "NAS LOW CAP";
-    default: return nullptr;
-    }
+    int32_t result = 0;
+    cgi_reply_result(count, payload, &result);
+    cgi_answer_result(count, payload, format_texts, std::size(format_texts), CGI_TEXT);
+    return result == 0 ? CGI_REPLY_ANSWERED : FORMAT_REFUSED;
 }
 
-void send_format_log(int port)
+const cgi_reply_route format_routes[] = {
+    {reply_of(DISK_FORMAT), CGI_RESULT_SIZE, on_format_disk_cb},
+};
+
+void send_format_log(int port, bool formatted)
 {
     operation_log record;
     cgi_init_log_info(&record);
-    record.main_type = 4;
-    record.sub_type = 207;
-    record.parameter_type = 900;
+    record.main_type = LOG_DISK_FORMAT.main_type;
+    record.sub_type = LOG_DISK_FORMAT.sub_type;
+    record.parameter_type = LOG_DISK_FORMAT.parameter_type;
     record.chan_no = port;
     format_detail detail{};
     detail.port = port;
-    detail.result = g_format_success ? 1 : -1;
+    detail.result = formatted ? 1 : -1;
     vxfs_log_pack_detail(&record, FORMAT_DETAIL_KIND, &detail, sizeof detail);
     cgi_send_log_record(on_storage_ipc_callback, &record);
 }
 }  // namespace
+
+const cgi_reply_table storage_format_replies = {CGI_ROWS(format_routes)};
 
 void on_format_disk(const char *data)
 {
@@ -50,21 +53,8 @@ void on_format_disk(const char *data)
     int32_t port = 0;
     if (web_parse_int(data, 0, FORMAT_PORT_MAX, &port) != 0)
         return;
-    g_format_success = 0;
-    cgi_exchange(on_storage_ipc_callback, 3434, sizeof port, &port, CGI_JSON);
-    send_format_log(port);
-}
-
-void on_format_disk_cb(int count, const void *payload)
-{
-    int32_t result = 0;
-    if (cgi_reply_result(count, payload, &result) != 0)
-        return;
-    if (result == 0)
-        g_format_success = 1;
-    if (const char *text = format_result_text(result))
-        cgi_writeback_webserver(CGI_TEXT, text);
-    g_callback_done = 1;
+    const int done = cgi_exchange(on_storage_ipc_callback, DISK_FORMAT, sizeof port, &port, CGI_JSON);
+    send_format_log(port, done == CGI_REPLY_ANSWERED);
 }
 
 void on_get_format_progress(const char *data)

@@ -1,23 +1,26 @@
-#include "link/web_request.h"
+// The storage module's exchanges with the main service: its reply dispatcher, joining the reply
+// routes of the module's files, and the requests whose replies take longer than the default 40 s.
+#include "storage/storage_codes.h"
 #include "storage/storage_module.h"
-#include "storage/storage_records.h"
-
-#include <cstdint>
 
 namespace {
-constexpr size_t result_size = sizeof(int32_t);
+const cgi_reply_table *const storage_replies[] = {
+    &storage_disk_replies,
+    &storage_format_replies,
+    &storage_raid_replies,
+};
 
-const cgi_reply_route storage_replies[] = {
-    {8433, sizeof(disk_status), on_get_storage_info_cb},
-    {8434, result_size, on_format_disk_cb},
-    {8420, result_size, on_create_raid_cb},
-    {8421, result_size, on_remove_raid_cb},
-    {8496, result_size, on_remove_raid_cb},
-    {8423, result_size, on_create_space_cb},
-    {8424, result_size, on_remove_space_cb},
-    {8425, result_size, on_rebuild_raid_cb},
+const cgi_wait_rule storage_wait_rules[] = {
+    {RAID_CREATE, 6000},
+    {NAS_SEARCH, 6000},
+    {DISK_FORMAT, 15000},
+    {ESATA_FORMAT, 3000},
+    {3401, 3000},  // requests of the storage family that no page sends yet
+    {3402, 6000},
 };
 }  // namespace
+
+const cgi_wait_table storage_waits = {CGI_ROWS(storage_wait_rules)};
 
 void on_storage_ipc_callback(void * /*unused*/, const void *header, const void *payload)
 {

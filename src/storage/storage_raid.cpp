@@ -1,5 +1,7 @@
 // RAID arrays: creation, removal, hot spares, rebuild, and the RAID mode switch.
+#include "link/web_answer.h"
 #include "link/web_request.h"
+#include "storage/storage_codes.h"
 #include "storage/storage_module.h"
 #include "storage/storage_records.h"
 #include "vxdb/vxdb.h"
@@ -55,17 +57,18 @@ void fill_raid_members(uint32_t mask, raid_request *raid)
     }
 }
 
-// The replies of the array pages: one result, 0 = success. A reply too short to hold it answers
-// nothing, so the handler answers the error form.
-void answer_raid_result(int count, const void *payload)
-{
-    int32_t result = 0;
-    if (cgi_reply_result(count, payload, &result) != 0)
-        return;
-    cgi_writeback_webserver(CGI_TEXT, result == 0 ? "OK" : "Error");
-    g_callback_done = 1;
-}
+// Each reply carries one result: 0 "OK", anything else "Error".
+const cgi_reply_route raid_routes[] = {
+    {reply_of(RAID_CREATE), CGI_RESULT_SIZE, cgi_reply_ok_error},
+    {reply_of(RAID_REMOVE), CGI_RESULT_SIZE, cgi_reply_ok_error},
+    {RAID_REMOVED, CGI_RESULT_SIZE, cgi_reply_ok_error},
+    {reply_of(HOT_SPARE_ON), CGI_RESULT_SIZE, cgi_reply_ok_error},
+    {reply_of(HOT_SPARE_OFF), CGI_RESULT_SIZE, cgi_reply_ok_error},
+    {reply_of(RAID_REBUILD), CGI_RESULT_SIZE, cgi_reply_ok_error},
+};
 }  // namespace
+
+const cgi_reply_table storage_raid_replies = {CGI_ROWS(raid_routes)};
 
 void on_create_raid(const char *data)
 {
@@ -78,7 +81,7 @@ void on_create_raid(const char *data)
     raid.level = input.level;
     raid.member_count = input.sata_cnt;
     fill_raid_members(static_cast<uint32_t>(input.sata_port), &raid);
-    cgi_exchange(on_storage_ipc_callback, 3420, sizeof raid, &raid, CGI_TEXT);
+    cgi_exchange(on_storage_ipc_callback, RAID_CREATE, sizeof raid, &raid, CGI_TEXT);
 }
 
 void on_remove_raid(const char *data)
@@ -86,7 +89,7 @@ void on_remove_raid(const char *data)
     raid_request raid{};
     if (json_read_int_request(data, RAID_ID_MIN, REMOVE_RAID_ID_MAX, &raid.raid_id) != 0)
         return;
-    cgi_exchange(on_storage_ipc_callback, 3421, sizeof raid, &raid, CGI_TEXT);
+    cgi_exchange(on_storage_ipc_callback, RAID_REMOVE, sizeof raid, &raid, CGI_TEXT);
 }
 
 void on_set_hot_space(const char *data)
@@ -95,7 +98,7 @@ void on_set_hot_space(const char *data)
     if (json_read_request(data, hot_spare_keys, &input) != 0)
         return;
     const int32_t port = input.port;
-    cgi_exchange(on_storage_ipc_callback, input.hotflag != 0 ? 3423 : 3424, sizeof port, &port, CGI_TEXT);
+    cgi_exchange(on_storage_ipc_callback, input.hotflag != 0 ? HOT_SPARE_ON : HOT_SPARE_OFF, sizeof port, &port, CGI_TEXT);
 }
 
 void on_rebuild_raid(const char *data)
@@ -103,7 +106,7 @@ void on_rebuild_raid(const char *data)
     rebuild_request rebuild{};
     if (json_read_request(data, rebuild_keys, &rebuild) != 0)
         return;
-    cgi_exchange(on_storage_ipc_callback, 3425, sizeof rebuild, &rebuild, CGI_TEXT);
+    cgi_exchange(on_storage_ipc_callback, RAID_REBUILD, sizeof rebuild, &rebuild, CGI_TEXT);
 }
 
 void on_get_raid_mode(const char * /*data*/)
@@ -121,29 +124,4 @@ void on_set_raid_mode(const char *data)
         mode = 0;
     set_param_int(VXDB_MAIN_DB, "raidmode", mode);
     cgi_writeback_webserver(CGI_TEXT, "OK");
-}
-
-void on_create_raid_cb(int count, const void *payload)
-{
-    answer_raid_result(count, payload);
-}
-
-void on_remove_raid_cb(int count, const void *payload)
-{
-    answer_raid_result(count, payload);
-}
-
-void on_create_space_cb(int count, const void *payload)
-{
-    answer_raid_result(count, payload);
-}
-
-void on_remove_space_cb(int count, const void *payload)
-{
-    answer_raid_result(count, payload);
-}
-
-void on_rebuild_raid_cb(int count, const void *payload)
-{
-    answer_raid_result(count, payload);
 }

@@ -1,7 +1,5 @@
 #include "storage/storage_module.h"
 
-#include <iterator>
-
 namespace {
 // Path names in the module's fixed order.
 const web_res storage_res[] = {
@@ -12,4 +10,4 @@ const web_res storage_res[] = {
 };
 }  // namespace
 
-const web_table storage_table = {storage_res, static_cast<int>(std::size(storage_res))};
+const web_table storage_table = {CGI_ROWS(storage_res), &storage_waits};

@@ -1,13 +1,14 @@
 // Log-in pages: the password check of "/1000" and the e-mail link of "/1018".
 #include "link/json_fields.h"
 #include "link/web_env.h"
+#include "link/web_answer.h"
 #include "link/web_ipc.h"
 #include "link/web_json.h"
 #include "link/web_oplog.h"
 #include "link/web_request.h"
 #include "system/session.h"
-#include "system/system_handlers.h"
-#include "system/system_ipc.h"
+#include "system/system_codes.h"
+#include "system/system_module.h"
 #include "system/user_db.h"
 #include "system/user_keys.h"
 #include "vxdb/vxdb.h"
@@ -22,7 +23,6 @@ namespace {
 constexpr int LOGIN_REFUSED = -1;
 constexpr int LOGIN_NOT_HERE = -2;  // an account of a type that may not use the web interface
 
-constexpr int MAIL_LINK_CHECK = 3504;
 constexpr int MAIL_COOKIE_SECONDS = 600;
 
 // The login request: the name and the password hash as the page computed it.
@@ -37,11 +37,11 @@ const json_field login_keys[] = {
 
 // The account part of the login answer. "remotePermisson" is spelled as the pages read it here.
 const json_field login_answer_keys[] = {
-    JSON_INT("type", user_record, type, JF_OPTIONAL, JF_ANY),
-    JSON_TEXT("userName", user_record, name, JF_OPTIONAL),
-    JSON_INT("permission", user_record, permission, JF_OPTIONAL, JF_ANY),
+    JSON_OUT_INT("type", user_record, type),
+    JSON_OUT_TEXT("userName", user_record, name),
+    JSON_OUT_INT("permission", user_record, permission),
     USER_LOCAL_RIGHTS_KEYS,
-    JSON_INT("remotePermisson", user_record, remotePermission, JF_OPTIONAL, JF_ANY),
+    JSON_OUT_INT("remotePermisson", user_record, remotePermission),
     USER_REMOTE_RIGHTS_KEYS,
 };
 
@@ -101,13 +101,39 @@ void send_login_log(const char *login_name)
 {
     operation_log record;
     cgi_init_log_info(&record);
-    record.sub_type = 201;
-    record.parameter_type = 900;
+    record.main_type = LOG_LOGIN.main_type;
+    record.sub_type = LOG_LOGIN.sub_type;
+    record.parameter_type = LOG_LOGIN.parameter_type;
     memset(record.user, 0, sizeof record.user);
     snprintf(record.user, sizeof record.user, "%s", login_name);
     cgi_send_log_record(on_system_ipc_callback, &record);
 }
+
+// Reply 8504: a valid link (0) gets the temporary session's cookies and the live page, any other
+// value the start page.
+int on_user_login_from_mail_cb(int count, const void *payload)
+{
+    int32_t status = 0;
+    cgi_reply_result(count, payload, &status);
+    if (status == 0) {
+        char domain[COOKIE_DOMAIN_SIZE];
+        mail_cookie_domain(cgiServerAddr, domain);
+        for (const cookie &c : mail_cookies)
+            cgiHeaderCookieSetString(c.name, c.value, MAIL_COOKIE_SECONDS, "/", domain);
+        cgiHeaderLocation("../../html/index.html");
+    } else {
+        cgiHeaderLocation("../../html/home.html");
+    }
+    fflush(cgiOut);
+    return CGI_REPLY_ANSWERED;
+}
+
+const cgi_reply_route login_routes[] = {
+    {reply_of(MAIL_LINK_CHECK), CGI_RESULT_SIZE, on_user_login_from_mail_cb},
+};
 }  // namespace
+
+const cgi_reply_table system_login_replies = {CGI_ROWS(login_routes)};
 
 // "/1000": checks the name and password hash; answers the account's rights with a fresh session id.
 // Every answer, refusals included, is a JSON object under the plain-text header.
@@ -123,7 +149,7 @@ void on_user_login(const char *data)
     json_ptr answer(json_object_new_object());
     if (type < 0) {
         json_object_object_add(answer.get(), "type", json_object_new_int(type));
-        cgi_writeback_webserver(CGI_TEXT, json_object_to_json_string(answer.get()));
+        cgi_answer_json_as_text(answer.get());
         return;
     }
     json_add_fields(answer.get(), login_answer_keys, &user);
@@ -132,7 +158,7 @@ void on_user_login(const char *data)
         return;
     }
     send_login_log(login.userName);
-    cgi_writeback_webserver(CGI_TEXT, json_object_to_json_string(answer.get()));
+    cgi_answer_json_as_text(answer.get());
 }
 
 // "/1018": asks the main service whether the e-mail link is valid; the reply routine answers.
@@ -141,24 +167,4 @@ void on_user_login_from_mail(const char *data)
     mail_link_check check{};
     snprintf(check.link, sizeof check.link, "%s", data != nullptr ? data : "");
     cgi_exchange(on_system_ipc_callback, MAIL_LINK_CHECK, sizeof check, &check, CGI_TEXT);
-}
-
-// Reply 8504: a valid link (0) gets the temporary session's cookies and the live page, any other
-// value the start page.
-void on_user_login_from_mail_cb(int count, const void *payload)
-{
-    int32_t status;
-    if (cgi_reply_result(count, payload, &status) != 0)
-        return;  // too short to hold the status: the handler answers the error form
-    if (status == 0) {
-        char domain[COOKIE_DOMAIN_SIZE];
-        mail_cookie_domain(cgiServerAddr, domain);
-        for (const cookie &c : mail_cookies)
-            cgiHeaderCookieSetString(c.name, c.value, MAIL_COOKIE_SECONDS, "/", domain);
-        cgiHeaderLocation("../../html/index.html");
-    } else {
-        cgiHeaderLocation("../../html/home.html");
-    }
-    fflush(cgiOut);
-    g_callback_done = 1;
 }

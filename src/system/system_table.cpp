@@ -1,7 +1,4 @@
-#include "system/system_handlers.h"
 #include "system/system_module.h"
-
-#include <iterator>
 
 namespace {
 // Path names in the module's fixed order; each is added here as its handler is built.
@@ -18,4 +15,4 @@ const web_res system_resources[] = {
 };
 }  // namespace
 
-const web_table system_table = {system_resources, static_cast<int>(std::size(system_resources))};
+const web_table system_table = {CGI_ROWS(system_resources), &system_waits};

@@ -2,12 +2,13 @@
 // accounts. Accounts live in the configuration database; after a change the main service is told to
 // reload them (request 3505).
 #include "link/json_fields.h"
+#include "link/web_answer.h"
 #include "link/web_ipc.h"
 #include "link/web_json.h"
 #include "link/web_oplog.h"
 #include "link/web_request.h"
-#include "system/system_handlers.h"
-#include "system/system_ipc.h"
+#include "system/system_codes.h"
+#include "system/system_module.h"
 #include "system/user_db.h"
 #include "system/user_keys.h"
 #include "vxdb/vxdb.h"
@@ -21,36 +22,28 @@
 #include <cstring>
 
 namespace {
-constexpr int USER_TABLE_CHANGED = 3505;
-
-// Operation-log records: main type 4, sub type 204, and the parameter type of the change.
-constexpr int LOG_MAIN_TYPE = 4;
-constexpr int LOG_SUB_TYPE = 204;
-constexpr int LOG_USER_ADDED = 921;
-constexpr int LOG_USER_DELETED = 922;
-
 // A user object of "/6070".
 const json_field user_list_keys[] = {
-    JSON_INT("id", user_record, id, JF_OPTIONAL, JF_ANY),
-    JSON_INT("enable", user_record, enable, JF_OPTIONAL, JF_ANY),
-    JSON_TEXT("name", user_record, name, JF_OPTIONAL),
-    JSON_TEXT("password", user_record, password, JF_OPTIONAL),
-    JSON_INT("type", user_record, type, JF_OPTIONAL, JF_ANY),
-    JSON_INT("permission", user_record, permission, JF_OPTIONAL, JF_ANY),
+    JSON_OUT_INT("id", user_record, id),
+    JSON_OUT_INT("enable", user_record, enable),
+    JSON_OUT_TEXT("name", user_record, name),
+    JSON_OUT_TEXT("password", user_record, password),
+    JSON_OUT_INT("type", user_record, type),
+    JSON_OUT_INT("permission", user_record, permission),
     USER_LOCAL_RIGHTS_KEYS,
-    JSON_INT("remotePermission", user_record, remotePermission, JF_OPTIONAL, JF_ANY),
+    JSON_OUT_INT("remotePermission", user_record, remotePermission),
     USER_REMOTE_RIGHTS_KEYS,
 };
 
 // A factory account of "/6074".
 const json_field oem_user_keys[] = {
-    JSON_INT("id", oem_user_record, id, JF_OPTIONAL, JF_ANY),
-    JSON_INT("enable", oem_user_record, enable, JF_OPTIONAL, JF_ANY),
-    JSON_TEXT("name", oem_user_record, name, JF_OPTIONAL),
-    JSON_TEXT("password", oem_user_record, password, JF_OPTIONAL),
-    JSON_INT("type", oem_user_record, type, JF_OPTIONAL, JF_ANY),
-    JSON_INT("permission", oem_user_record, permission, JF_OPTIONAL, JF_ANY),
-    JSON_INT("remotePermission", oem_user_record, remotePermission, JF_OPTIONAL, JF_ANY),
+    JSON_OUT_INT("id", oem_user_record, id),
+    JSON_OUT_INT("enable", oem_user_record, enable),
+    JSON_OUT_TEXT("name", oem_user_record, name),
+    JSON_OUT_TEXT("password", oem_user_record, password),
+    JSON_OUT_INT("type", oem_user_record, type),
+    JSON_OUT_INT("permission", oem_user_record, permission),
+    JSON_OUT_INT("remotePermission", oem_user_record, remotePermission),
 };
 
 // A new account ("/6071"): who, of which type, the summary permissions, and any of the rights
@@ -111,21 +104,9 @@ bool name_taken(const char *name, int own_id)
     return other.id != -1 && other.id != own_id;
 }
 
-// Answers the accounts in use as a JSON array of objects with the given keys.
-template <typename Record, size_t N>
-void answer_accounts(const Record *accounts, int count, const json_field (&keys)[N])
+template <typename Record> bool in_use(const Record &account)
 {
-    json_ptr list(json_object_new_array());
-    if (!list)
-        return;
-    for (int i = 0; i < count; ++i) {
-        if (accounts[i].enable == 0)
-            continue;
-        json_object *account = json_object_new_object();
-        json_add_fields(account, keys, &accounts[i]);
-        json_object_array_add(list.get(), account);
-    }
-    cgi_writeback_webserver(CGI_JSON, json_object_to_json_string(list.get()));
+    return account.enable != 0;
 }
 }  // namespace
 
@@ -135,7 +116,8 @@ void on_get_user_list(const char * /*data*/)
     static user_record users[MAX_USERS];
     int count = 0;
     read_users(VXDB_MAIN_DB, users, MAX_USERS, &count);
-    answer_accounts(users, count, user_list_keys);
+    json_ptr list(json_record_array<user_record>(users, count, user_list_keys, in_use<user_record>));
+    cgi_answer_json(list.get());
 }
 
 // "/6071": adds an account; answers its id, "FAILED_FULL" or "SAMEUSER", nothing to bad input.
@@ -160,7 +142,7 @@ void on_add_new_user(const char *data)
         return;
     }
     notify_user_table_changed(nullptr);
-    cgi_send_operation_log(on_system_ipc_callback, LOG_MAIN_TYPE, LOG_SUB_TYPE, LOG_USER_ADDED, 0);
+    cgi_send_operation_log(on_system_ipc_callback, LOG_USER_ADDED, 0);
     char answer[16];
     snprintf(answer, sizeof answer, "id=%d", user.id);
     cgi_writeback_webserver(CGI_TEXT, answer);
@@ -170,10 +152,12 @@ void on_add_new_user(const char *data)
 // or "SAMEUSER", nothing to bad input.
 void on_set_user_info(const char *data)
 {
+    json_ptr request(get_request_tokener_json_object(data));
     user_change change{};
     user_record user{};
-    if (json_read_request(data, user_change_keys, &change) != 0 || read_user(VXDB_MAIN_DB, &user, change.id) != 0 ||
-        user.enable != 1 || json_read_request(data, user_settings_keys, &user) != 0)
+    if (json_read_fields(request.get(), user_change_keys, &change) != 0 ||
+        read_user(VXDB_MAIN_DB, &user, change.id) != 0 || user.enable != 1 ||
+        json_read_fields(request.get(), user_settings_keys, &user) != 0)
         return;
     if (change.name[0] != '\0') {
         if (name_taken(change.name, change.id)) {
@@ -206,7 +190,7 @@ void on_del_user_info(const char *data)
         return;
     }
     notify_user_table_changed(&blank.id);
-    cgi_send_operation_log(on_system_ipc_callback, LOG_MAIN_TYPE, LOG_SUB_TYPE, LOG_USER_DELETED, 0);
+    cgi_send_operation_log(on_system_ipc_callback, LOG_USER_DELETED, 0);
     cgi_writeback_webserver(CGI_TEXT, "OK");
 }
 
@@ -218,7 +202,8 @@ void on_get_oem_user_list(const char * /*data*/)
     static oem_user_record users[MAX_USERS];
     int count = 0;
     read_users_oem(VXDB_OEM_DB, users, MAX_USERS, &count);
-    answer_accounts(users, count, oem_user_keys);
+    json_ptr list(json_record_array<oem_user_record>(users, count, oem_user_keys, in_use<oem_user_record>));
+    cgi_answer_json(list.get());
 }
 
 // "/6077": the main service reloads the accounts.

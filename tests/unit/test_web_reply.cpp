@@ -1,4 +1,5 @@
 // The response writers' exact bytes, the common reply routines, and the JSON readers handlers share.
+#include "link/web_answer.h"
 #include "link/web_ipc.h"
 #include "link/web_json.h"
 #include "link/web_request.h"
@@ -53,17 +54,40 @@ TEST(CommonReplies, TextWordingCutTo255Characters)
     EXPECT_EQ(output_of([&] { on_cgi_common_text_cb(0, 12, data.c_str()); }), text_header + expected);
 }
 
-TEST(CommonReplies, JsonStatusFromTheFirstInteger)
+namespace {
+constexpr cgi_result_text format_like[] = {{0, "OK"}, {-3, "LOW"}};
+}
+
+// The ready-made reply routines: what each answers for a reply, and the flag value it returns.
+TEST(CommonReplies, ReadyMadeRoutinesAnswerFromTheFirstInteger)
 {
     const int32_t payload[2] = {-17, 99};
-    g_callback_done = 0;
-    EXPECT_EQ(output_of([&] { on_cgi_common_json_cb(2, payload); }), json_header + "{ \"status\": -17 }");
-    EXPECT_EQ(g_callback_done.load(), 1);
-
-    g_callback_done = 0;
-    EXPECT_EQ(output_of([&] { on_cgi_common_json_cb(0, payload); }), "");
-    EXPECT_EQ(output_of([] { on_cgi_common_json_cb(1, nullptr); }), "");
-    EXPECT_EQ(g_callback_done.load(), 0);
+    const int32_t zero = 0, low = -3;
+    const struct {
+        cgi_reply_routine routine;
+        int count;
+        const int32_t *payload;
+        std::string answer;
+        int done;
+    } cases[] = {
+        {on_cgi_common_json_cb, 2, payload, json_header + "{ \"status\": -17 }", CGI_REPLY_ANSWERED},
+        {on_cgi_common_json_cb, 0, payload, "", CGI_REPLY_UNUSABLE},
+        {on_cgi_common_json_cb, 1, nullptr, "", CGI_REPLY_UNUSABLE},
+        {cgi_reply_ok_error, 1, &zero, text_header + "OK", CGI_REPLY_ANSWERED},
+        {cgi_reply_ok_error, 2, payload, text_header + "Error", CGI_REPLY_ANSWERED},
+        {cgi_reply_ok_error, 0, &zero, "", CGI_REPLY_UNUSABLE},
+        {cgi_reply_status_ok_error, 1, &zero, json_header + "{ \"status\": \"OK\" }", CGI_REPLY_ANSWERED},
+        {cgi_reply_status_ok_error, 1, payload, json_header + "{ \"status\": \"ERROR\" }", CGI_REPLY_ANSWERED},
+        {cgi_reply_result_json, 1, payload, json_header + "{ \"result\": -17 }", CGI_REPLY_ANSWERED},
+        {cgi_reply_result_text<format_like>, 1, &low, text_header + "LOW", CGI_REPLY_ANSWERED},
+        // A result no row names is answered with nothing, and counts as answered.
+        {cgi_reply_result_text<format_like>, 1, payload, "", CGI_REPLY_ANSWERED},
+    };
+    for (const auto &c : cases) {
+        int done = -1;
+        EXPECT_EQ(output_of([&] { done = c.routine(c.count, c.payload); }), c.answer) << c.answer;
+        EXPECT_EQ(done, c.done) << c.answer;
+    }
 }
 
 TEST(JsonReaders, RequestParsing)
@@ -134,40 +158,65 @@ TEST(JsonReaders, StringMemberIsCutToTheBuffer)
 namespace {
 int g_routine_hit = 0;
 int g_routine_count = -1;
-void routine_a(int count, const void *)
+int g_routine_result = CGI_REPLY_ANSWERED;
+int routine_a(int count, const void *)
 {
     g_routine_hit = 1;
     g_routine_count = count;
+    return g_routine_result;
 }
-void routine_b(int count, const void *)
+int routine_b(int count, const void *)
 {
     g_routine_hit = 2;
     g_routine_count = count;
+    return g_routine_result;
 }
 
-void dispatch(int32_t code, int32_t length, const void *payload)
+const cgi_reply_route first_routes[] = {{8001, 8, routine_a}};
+const cgi_reply_route second_routes[] = {{8002, 4, routine_b, CGI_LIST}};
+const cgi_reply_table first_table = {CGI_ROWS(first_routes)};
+const cgi_reply_table second_table = {CGI_ROWS(second_routes)};
+
+// The flag the dispatcher left for one reply, with the routine returning `result`.
+int dispatch(int32_t code, int32_t length, const void *payload, int result = CGI_REPLY_ANSWERED)
 {
-    static const cgi_reply_route routes[] = {{8001, 8, routine_a}, {8002, 4, routine_b}};
+    static const cgi_reply_table *const tables[] = {&first_table, &second_table};
     unsigned char header[24] = {};
     memcpy(header + 12, &code, 4);
     memcpy(header + 20, &length, 4);
     g_routine_hit = 0;
     g_routine_count = -1;
-    cgi_dispatch_reply(routes, header, payload);
+    g_routine_result = result;
+    g_callback_done = 0;
+    cgi_dispatch_reply(tables, header, payload);
+    return g_callback_done;
 }
 }  // namespace
 
 TEST(ReplyDispatch, RoutineByCodeWithTheCountOfWholeRecords)
 {
     const unsigned char payload[20] = {};
-    dispatch(8001, 20, payload);  // two whole 8-byte records, a part of a third
+    EXPECT_EQ(dispatch(8001, 20, payload), CGI_REPLY_ANSWERED);  // two whole 8-byte records, a part of a third
     EXPECT_EQ(g_routine_hit, 1);
     EXPECT_EQ(g_routine_count, 2);
-    dispatch(8002, 3, payload);  // less than one record: the routine decides, with a count of 0
+    EXPECT_EQ(dispatch(8002, 3, payload), CGI_REPLY_ANSWERED);  // a list: no whole record is an empty list
     EXPECT_EQ(g_routine_hit, 2);
     EXPECT_EQ(g_routine_count, 0);
-    dispatch(8003, 20, payload);
+    EXPECT_EQ(dispatch(8003, 20, payload), 0);
     EXPECT_EQ(g_routine_hit, 0) << "a code without a route";
-    dispatch(8001, 20, nullptr);
+    EXPECT_EQ(dispatch(8001, 20, nullptr), 0);
     EXPECT_EQ(g_routine_hit, 0) << "no payload";
+}
+
+// The flag is what the routine returned; a reply too short for one record never reaches its routine.
+TEST(ReplyDispatch, StoresWhatTheRoutineReturns)
+{
+    const unsigned char payload[8] = {};
+    EXPECT_EQ(dispatch(8001, 8, payload, CGI_REPLY_FAILED), CGI_REPLY_FAILED);
+    EXPECT_EQ(dispatch(8001, 8, payload, 7), 7);
+    EXPECT_EQ(dispatch(8001, 8, payload, CGI_REPLY_UNUSABLE), 0);
+    EXPECT_EQ(g_routine_hit, 1);
+    EXPECT_EQ(dispatch(8001, 8, payload, CGI_REPLY_MORE), 0) << "a frame of a longer reply leaves the flag";
+    EXPECT_EQ(dispatch(8001, 7, payload), 0);
+    EXPECT_EQ(g_routine_hit, 0) << "less than one record";
 }
