@@ -1,8 +1,19 @@
 // The exchange inside one process: how long cgi_start_ipc waits, and which replies may still reach the
 // handler's callback once the wait is over.
+#include "alarm/alarm_module.h"
+#include "batch/batch_module.h"
+#include "camera/camera_module.h"
 #include "link/web_ipc.h"
+#include "network/network_module.h"
+#include "ptz/ptz_module.h"
+#include "record/record_module.h"
+#include "status/status_module.h"
+#include "storage/storage_module.h"
+#include "stream/stream_module.h"
 #include "support/device_root.h"
 #include "support/fake_main_service.h"
+#include "system/system_module.h"
+#include "video/video_module.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +21,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <thread>
 
 namespace {
@@ -210,14 +222,32 @@ TEST_F(Exchange, UnreachableServiceCostsOnlyTheCappedRetryPeriod)
     EXPECT_LT(waited, 1000) << "a request that never went out is not waited for";
 }
 
-TEST(ExchangeTable, PollCountsOfTheLongRequests)
+// The long waits of the main service's protocol. The modules list them next to their own requests;
+// together they must be this table exactly: no code missing, none added, none listed twice.
+TEST(ExchangeTable, ModulesTogetherListEveryLongWaitOnce)
 {
-    const std::pair<int, int> expected[] = {
-        {3433, 1000}, {0, 1000},     {1153, 3000},  {3535, 3000},  {1701, 6000}, {3205, 6000},
-        {3528, 6000}, {3434, 15000}, {3495, 15000}, {3379, 30000}, {3700, 1500}, {3702, 1500},
-    };
-    for (const auto &[code, polls] : expected)
-        EXPECT_EQ(cgi_ipc_poll_count(code), polls) << code;
+    std::map<int, int> expected;
+    for (int code : {1153, 1171, 3102, 3104, 3223, 3259, 3263, 3360, 3365, 3401, 3535})
+        expected[code] = 3000;
+    for (int code : {1701, 1713, 1716, 3200, 3201, 3202, 3203, 3204, 3205, 3227, 3402, 3409, 3420, 3440, 3528})
+        expected[code] = 6000;
+    for (int code : {3230, 3350, 3434, 3494, 3495})
+        expected[code] = 15000;
+    expected[3379] = 30000;
+    expected[3700] = expected[3702] = 1500;
+
+    std::map<int, int> listed;
+    for (const cgi_wait_table *waits : {&storage_waits, &status_waits, &video_waits, &camera_waits, &record_waits,
+                                        &network_waits, &stream_waits, &ptz_waits, &system_waits, &batch_waits,
+                                        &alarm_waits}) {
+        for (int i = 0; i < waits->count; ++i) {
+            EXPECT_TRUE(listed.emplace(waits->rules[i].code, waits->rules[i].polls).second) << waits->rules[i].code;
+            EXPECT_EQ(cgi_ipc_poll_count(waits->rules[i].code), waits->rules[i].polls) << "registered";
+        }
+    }
+    EXPECT_EQ(listed, expected);
+    for (int code : {3433, 0, 3485, 8434})
+        EXPECT_EQ(cgi_ipc_poll_count(code), 1000) << code;
 }
 
 TEST(ExchangeTable, ReplyHeaderFields)
