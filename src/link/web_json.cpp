@@ -10,6 +10,44 @@ bool is_json_error(const json_object *object)
     return object == nullptr || reinterpret_cast<uintptr_t>(object) >= static_cast<uintptr_t>(-4000);
 }
 
+// True when an integer literal of the JSON text lies outside what json-c can hold (below INT64_MIN or
+// above UINT64_MAX): json-c would silently store the nearest value it can, so a page's 2^64 would be
+// read as 2^64 - 1. Strings are skipped; literals with a fraction or an exponent are no integers.
+bool has_unrepresentable_integer(const char *text)
+{
+    static const char int64_min_digits[] = "9223372036854775808";
+    static const char uint64_max_digits[] = "18446744073709551615";
+    for (const char *p = text; *p != '\0';) {
+        if (*p == '"') {
+            for (++p; *p != '\0' && *p != '"'; ++p) {
+                if (*p == '\\' && p[1] != '\0')
+                    ++p;
+            }
+            if (*p == '"')
+                ++p;
+            continue;
+        }
+        if (*p != '-' && (*p < '0' || *p > '9')) {
+            ++p;
+            continue;
+        }
+        const bool negative = *p == '-';
+        const char *digits = negative ? p + 1 : p;
+        while (*digits == '0' && digits[1] >= '0' && digits[1] <= '9')
+            ++digits;
+        const char *end = digits;
+        while (*end >= '0' && *end <= '9')
+            ++end;
+        const bool integer = *end != '.' && *end != 'e' && *end != 'E';
+        const char *limit = negative ? int64_min_digits : uint64_max_digits;
+        const size_t length = static_cast<size_t>(end - digits), limit_length = strlen(limit);
+        if (integer && (length > limit_length || (length == limit_length && strncmp(digits, limit, length) > 0)))
+            return true;
+        p = end > p ? end : p + 1;
+    }
+    return false;
+}
+
 // The member `key`, or null when it is missing or JSON null.
 json_object *member(json_object *object, const char *key)
 {
@@ -23,6 +61,8 @@ json_object *member(json_object *object, const char *key)
 json_object *get_request_tokener_json_object(const char *text)
 {
     if (text == nullptr)
+        return nullptr;
+    if (has_unrepresentable_integer(text))
         return nullptr;
     json_object *object = json_tokener_parse(text);
     return is_json_error(object) ? nullptr : object;

@@ -19,7 +19,8 @@ struct json_object_putter {
 using json_ptr = std::unique_ptr<json_object, json_object_putter>;
 
 // Parses a request body. The object (release with json_object_put, or hold it in a json_ptr), or
-// null when `text` is null or does not parse.
+// null when `text` is null or does not parse, also when it holds an integer beyond 64 bits (json-c
+// would store the nearest 64-bit value instead).
 json_object *get_request_tokener_json_object(const char *text);
 
 // Parses `text` and stores the integer value of its top-level member `key` in `*out`. 0, or -1 when
