@@ -118,3 +118,16 @@ template <typename Record> Record cgi_reply_record(const void *payload, int inde
            sizeof record);
     return record;
 }
+
+// Copies each record of a reply into slots[number - first], its number being its `key` member; a
+// record whose number has no slot is left out, and a later record of a number replaces an earlier one.
+template <typename Record, size_t N, typename Key>
+void cgi_reply_place(const void *payload, int count, Record (&slots)[N], Key Record::*key, int first)
+{
+    for (int i = 0; i < count; ++i) {
+        const Record record = cgi_reply_record<Record>(payload, i);
+        const long long slot = static_cast<long long>(record.*key) - first;
+        if (slot >= 0 && slot < static_cast<long long>(N))
+            slots[slot] = record;
+    }
+}

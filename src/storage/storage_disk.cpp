@@ -65,16 +65,6 @@ bool is_network_disk(int disk_type)
     return disk_type == DISK_TYPE_NFS || disk_type == DISK_TYPE_SMB;
 }
 
-// Slot port - 1 of every record with a port 1..36; a later record of a port replaces an earlier one.
-void place_reported_disks(int count, const void *payload, disk_status (&slots)[MAX_DISK_PORTS])
-{
-    for (int i = 0; i < count; ++i) {
-        const disk_status disk = cgi_reply_record<disk_status>(payload, i);
-        if (disk.port_id >= 1 && disk.port_id <= MAX_DISK_PORTS)
-            slots[disk.port_id - 1] = disk;
-    }
-}
-
 // The configured network disks: the database's address of a reported network disk wins over the
 // main service's, and one that is not reported is listed all the same.
 void merge_configured_disks(disk_status (&slots)[MAX_DISK_PORTS])
@@ -109,11 +99,12 @@ bool is_listed(const disk_status &disk)
     return disk.port_id != 0;
 }
 
-// 8433: the reported disks merged with the configured ones; "NO" when there are none at all.
+// 8433: the reported disks (a later record of a port replaces an earlier one) merged with the
+// configured ones; "NO" when there are none at all.
 int on_get_storage_info_cb(int count, const void *payload)
 {
     disk_status slots[MAX_DISK_PORTS] = {};
-    place_reported_disks(count, payload, slots);
+    cgi_reply_place(payload, count, slots, &disk_status::port_id, 1);
     merge_configured_disks(slots);
     json_ptr list(json_record_array<disk_status>(slots, MAX_DISK_PORTS, disk_list_keys, is_listed));
     const bool empty = count == 0 && json_object_array_length(list.get()) == 0;
@@ -154,5 +145,5 @@ void on_set_disk_info(const char *data)
     settings.group = disk.group;
     cgi_send_request(on_storage_ipc_callback, DISK_SETTINGS, sizeof settings, &settings);
     cgi_send_operation_log(on_storage_ipc_callback, LOG_DISK_SETTINGS, settings.port);
-    cgi_writeback_webserver(CGI_TEXT, "OK");
+    cgi_answer_text("OK");
 }

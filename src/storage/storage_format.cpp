@@ -61,5 +61,5 @@ void on_get_format_progress(const char *data)
 {
     int number = 0;
     if (web_parse_int(data, 0, FORMAT_PROGRESS_MAX, &number) == 0)
-        cgi_writeback_webserver(CGI_TEXT, "OK");
+        cgi_answer_text("OK");
 }

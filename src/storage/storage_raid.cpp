@@ -113,7 +113,7 @@ void on_get_raid_mode(const char * /*data*/)
 {
     char text[16];
     snprintf(text, sizeof text, "%d", get_param_int(VXDB_MAIN_DB, "raidmode", 0));
-    cgi_writeback_webserver(CGI_TEXT, text);
+    cgi_answer_text(text);
 }
 
 void on_set_raid_mode(const char *data)
@@ -123,5 +123,5 @@ void on_set_raid_mode(const char *data)
     if (web_parse_int(data, 0, 1, &mode) != 0)
         mode = 0;
     set_param_int(VXDB_MAIN_DB, "raidmode", mode);
-    cgi_writeback_webserver(CGI_TEXT, "OK");
+    cgi_answer_text("OK");
 }

@@ -1,7 +1,7 @@
 // Log-in pages: the password check of "/1000" and the e-mail link of "/1018".
 #include "link/json_fields.h"
-#include "link/web_env.h"
 #include "link/web_answer.h"
+#include "link/web_env.h"
 #include "link/web_ipc.h"
 #include "link/web_json.h"
 #include "link/web_oplog.h"

@@ -124,14 +124,14 @@ void on_get_user_list(const char * /*data*/)
 void on_add_new_user(const char *data)
 {
     if (read_user_count(VXDB_MAIN_DB) >= MAX_USERS) {
-        cgi_writeback_webserver(CGI_TEXT, "FAILED_FULL");
+        cgi_answer_text("FAILED_FULL");
         return;
     }
     user_record user{};
     if (json_read_request(data, new_user_keys, &user) != 0 || user.name[0] == '\0' || user.password[0] == '\0')
         return;
     if (name_taken(user.name, -1)) {
-        cgi_writeback_webserver(CGI_TEXT, "SAMEUSER");
+        cgi_answer_text("SAMEUSER");
         return;
     }
     user.enable = 1;
@@ -145,7 +145,7 @@ void on_add_new_user(const char *data)
     cgi_send_operation_log(on_system_ipc_callback, LOG_USER_ADDED, 0);
     char answer[16];
     snprintf(answer, sizeof answer, "id=%d", user.id);
-    cgi_writeback_webserver(CGI_TEXT, answer);
+    cgi_answer_text(answer);
 }
 
 // "/6072": changes an account in use; keys that are absent keep their stored values. Answers "OK"
@@ -161,7 +161,7 @@ void on_set_user_info(const char *data)
         return;
     if (change.name[0] != '\0') {
         if (name_taken(change.name, change.id)) {
-            cgi_writeback_webserver(CGI_TEXT, "SAMEUSER");
+            cgi_answer_text("SAMEUSER");
             return;
         }
         memset(user.name, 0, sizeof user.name);
@@ -174,7 +174,7 @@ void on_set_user_info(const char *data)
         return;
     }
     notify_user_table_changed(&user.id);
-    cgi_writeback_webserver(CGI_TEXT, "OK");
+    cgi_answer_text("OK");
 }
 
 // "/6073": frees an account's slot; answers "OK", nothing to bad input.
@@ -191,7 +191,7 @@ void on_del_user_info(const char *data)
     }
     notify_user_table_changed(&blank.id);
     cgi_send_operation_log(on_system_ipc_callback, LOG_USER_DELETED, 0);
-    cgi_writeback_webserver(CGI_TEXT, "OK");
+    cgi_answer_text("OK");
 }
 
 // "/6074": the factory accounts in use; nothing on a device without the factory database.
@@ -210,7 +210,7 @@ void on_get_oem_user_list(const char * /*data*/)
 void on_cgi_set_user_info(const char * /*data*/)
 {
     notify_user_table_changed(nullptr);
-    cgi_writeback_webserver(CGI_TEXT, "OK");
+    cgi_answer_text("OK");
 }
 
 // "/1024": the pages have taken note of changed permissions.
@@ -220,5 +220,5 @@ void on_clear_permission_update(const char * /*data*/)
         cgi_error_to_webserver(CGI_TEXT);
         return;
     }
-    cgi_writeback_webserver(CGI_TEXT, "OK");
+    cgi_answer_text("OK");
 }
