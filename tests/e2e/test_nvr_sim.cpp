@@ -4,7 +4,9 @@
 #include "support/fake_main_service.h"
 #include "support/raid_requests.h"
 
+#include "storage/storage_codes.h"
 #include "storage/storage_records.h"
+#include "system/system_codes.h"
 #include "vxrt/vx_oplog.h"
 #include "vxsocket/vxs_frame.h"
 
@@ -173,7 +175,7 @@ public:
         return poll(&p, 1, timeout_ms) == 1 && read(fd_, &byte, 1) <= 0;
     }
 
-    // A request that wants one integer back under code + 5000.
+    // A request that wants one integer back under reply_of(code).
     int32_t ask_int(int32_t code, const std::string &payload)
     {
         uint32_t sequence = send(code, payload);
@@ -183,7 +185,7 @@ public:
             return INT32_MIN;
         }
         EXPECT_EQ(reply->header.sequence, sequence);
-        EXPECT_EQ(reply->header.code, code + 5000);
+        EXPECT_EQ(reply->header.code, reply_of(code));
         EXPECT_EQ(reply->payload.size(), 4u);
         int32_t value = INT32_MIN;
         memcpy(&value, reply->payload.data(), std::min<size_t>(4, reply->payload.size()));
@@ -192,7 +194,7 @@ public:
 
     std::vector<disk_status> disk_list()
     {
-        uint32_t sequence = send(3433);
+        uint32_t sequence = send(DISK_LIST);
         std::optional<frame> reply = receive();
         std::vector<disk_status> list;
         if (!reply) {
@@ -200,7 +202,7 @@ public:
             return list;
         }
         EXPECT_EQ(reply->header.sequence, sequence);
-        EXPECT_EQ(reply->header.code, 8433);
+        EXPECT_EQ(reply->header.code, reply_of(DISK_LIST));
         EXPECT_EQ(reply->payload.size() % sizeof(disk_status), 0u);
         list.resize(reply->payload.size() / sizeof(disk_status));
         memcpy(list.data(), reply->payload.data(), list.size() * sizeof(disk_status));
@@ -298,7 +300,7 @@ TEST(nvr_sim, ReportsDisksAndKeepsRaidChanges)
         EXPECT_LE(disks[i].used_size + disks[i].free_size, disks[i].total_size);
     }
 
-    EXPECT_EQ(client.ask_int(3420, raid(10, 5, {1, 2, 4})), 0);
+    EXPECT_EQ(client.ask_int(RAID_CREATE, raid(10, 5, {1, 2, 4})), 0);
     std::vector<disk_status> with_array = client.disk_list();
     ASSERT_EQ(with_array.size(), 5u);
     std::optional<disk_status> array = find_port(with_array, 10);
@@ -308,26 +310,26 @@ TEST(nvr_sim, ReportsDisksAndKeepsRaidChanges)
     EXPECT_EQ(array->raid_members[2], 4);
     EXPECT_EQ(array->total_size, 2 * disks[0].total_size);
 
-    EXPECT_NE(client.ask_int(3420, raid(10, 1, {3, 4})), 0);  // id in use
-    EXPECT_NE(client.ask_int(3420, raid(11, 1, {3, 4})), 0);  // 4 is a member
-    EXPECT_EQ(client.ask_int(3434, fms_record(int32_t{1})), 1);  // a member is USING
-    EXPECT_EQ(client.ask_int(3421, raid(10, 0, {})), 0);
-    EXPECT_NE(client.ask_int(3421, raid(10, 0, {})), 0);
+    EXPECT_NE(client.ask_int(RAID_CREATE, raid(10, 1, {3, 4})), 0);  // id in use
+    EXPECT_NE(client.ask_int(RAID_CREATE, raid(11, 1, {3, 4})), 0);  // 4 is a member
+    EXPECT_EQ(client.ask_int(DISK_FORMAT, fms_record(int32_t{1})), 1);  // a member is USING
+    EXPECT_EQ(client.ask_int(RAID_REMOVE, raid(10, 0, {})), 0);
+    EXPECT_NE(client.ask_int(RAID_REMOVE, raid(10, 0, {})), 0);
     EXPECT_EQ(client.disk_list().size(), 4u);
 
     // A second client sees the same device.
-    EXPECT_EQ(client.ask_int(3423, fms_record(int32_t{3})), 0);
+    EXPECT_EQ(client.ask_int(HOT_SPARE_ON, fms_record(int32_t{3})), 0);
     connection other(root);
     ASSERT_TRUE(other.open());
     std::vector<disk_status> with_spare = other.disk_list();
     std::optional<disk_status> spare = find_port(with_spare, 3);
     ASSERT_TRUE(spare.has_value());
     EXPECT_EQ(spare->state, 5);
-    EXPECT_EQ(other.ask_int(3424, fms_record(int32_t{3})), 0);
+    EXPECT_EQ(other.ask_int(HOT_SPARE_OFF, fms_record(int32_t{3})), 0);
 
-    EXPECT_EQ(other.ask_int(3420, raid(12, 1, {1, 2})), 0);
+    EXPECT_EQ(other.ask_int(RAID_CREATE, raid(12, 1, {1, 2})), 0);
     rebuild_request rebuild{3, 12};
-    EXPECT_EQ(other.ask_int(3425, fms_record(rebuild)), 0);
+    EXPECT_EQ(other.ask_int(RAID_REBUILD, fms_record(rebuild)), 0);
     std::vector<disk_status> rebuilding = other.disk_list();
     array = find_port(rebuilding, 12);
     ASSERT_TRUE(array.has_value());
@@ -344,7 +346,7 @@ TEST(nvr_sim, FormatAnswersWhenDoneAndRefusesADiskInUse)
     ASSERT_TRUE(first.open() && second.open());
 
     auto started = std::chrono::steady_clock::now();
-    uint32_t sequence = first.send(3434, fms_record(int32_t{2}));
+    uint32_t sequence = first.send(DISK_FORMAT, fms_record(int32_t{2}));
     std::optional<disk_status> busy;
     for (int i = 0; i < 100 && !(busy && busy->state == 3); ++i) {
         if (i > 0)
@@ -354,13 +356,13 @@ TEST(nvr_sim, FormatAnswersWhenDoneAndRefusesADiskInUse)
     }
     ASSERT_TRUE(busy.has_value());
     EXPECT_EQ(busy->state, 3);  // formatting
-    EXPECT_EQ(second.ask_int(3434, fms_record(int32_t{2})), 1);
+    EXPECT_EQ(second.ask_int(DISK_FORMAT, fms_record(int32_t{2})), 1);
 
     std::optional<frame> done = first.receive();
     ASSERT_TRUE(done.has_value());
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(800));
     EXPECT_EQ(done->header.sequence, sequence);
-    EXPECT_EQ(done->header.code, 8434);
+    EXPECT_EQ(done->header.code, reply_of(DISK_FORMAT));
     EXPECT_EQ(done->payload, fms_record(int32_t{0}));
     std::vector<disk_status> after = first.disk_list();
     std::optional<disk_status> formatted = find_port(after, 2);
@@ -370,8 +372,8 @@ TEST(nvr_sim, FormatAnswersWhenDoneAndRefusesADiskInUse)
     EXPECT_EQ(formatted->free_size, formatted->total_size);
 
     for (int32_t port : {0, 9, 37})
-        EXPECT_EQ(first.ask_int(3434, fms_record(port)), -1) << port;
-    EXPECT_EQ(first.ask_int(3434, ""), -1);  // no port at all
+        EXPECT_EQ(first.ask_int(DISK_FORMAT, fms_record(port)), -1) << port;
+    EXPECT_EQ(first.ask_int(DISK_FORMAT, ""), -1);  // no port at all
 }
 
 TEST(nvr_sim, UnknownAndSendOnlyRequestsGetNoReply)
@@ -383,9 +385,9 @@ TEST(nvr_sim, UnknownAndSendOnlyRequestsGetNoReply)
     ASSERT_TRUE(client.open());
 
     client.send(9999, "abc");
-    client.send(3433, "", VXS_FLAG_SEND_ONLY);
+    client.send(DISK_LIST, "", VXS_FLAG_SEND_ONLY);
     disk_settings settings{2, 1, 7, 0};
-    client.send(3435, fms_record(settings), VXS_FLAG_SEND_ONLY);
+    client.send(DISK_SETTINGS, fms_record(settings), VXS_FLAG_SEND_ONLY);
     operation_log record{};
     record.main_type = 4;
     record.sub_type = 207;
@@ -393,15 +395,15 @@ TEST(nvr_sim, UnknownAndSendOnlyRequestsGetNoReply)
     record.chan_no = 2;
     strcpy(record.user, "admin");
     strcpy(record.ip, "127.0.0.1");
-    client.send(3485, fms_record(record), VXS_FLAG_SEND_ONLY);
-    client.send(3505, "", VXS_FLAG_SEND_ONLY);
+    client.send(OPERATION_LOG, fms_record(record), VXS_FLAG_SEND_ONLY);
+    client.send(USER_TABLE_CHANGED, "", VXS_FLAG_SEND_ONLY);
 
     // Requests are served in order, so the first frame back answers the disk list asked for now.
-    uint32_t sequence = client.send(3433);
+    uint32_t sequence = client.send(DISK_LIST);
     std::optional<frame> reply = client.receive();
     ASSERT_TRUE(reply.has_value());
     EXPECT_EQ(reply->header.sequence, sequence);
-    EXPECT_EQ(reply->header.code, 8433);
+    EXPECT_EQ(reply->header.code, reply_of(DISK_LIST));
     std::vector<disk_status> disks(reply->payload.size() / sizeof(disk_status));
     memcpy(disks.data(), reply->payload.data(), disks.size() * sizeof(disk_status));
     std::optional<disk_status> changed = find_port(disks, 2);
@@ -426,10 +428,10 @@ TEST(nvr_sim, MailLinkIsValidOnlyWithThePrintedToken)
     ASSERT_EQ(token.size(), 16u);
     connection client(root);
     ASSERT_TRUE(client.open());
-    EXPECT_EQ(client.ask_int(3504, mail_link("channel=3&token=" + token)), 0);
-    EXPECT_EQ(client.ask_int(3504, mail_link("channel=3&token=" + token + "x")), 1);
-    EXPECT_EQ(client.ask_int(3504, mail_link("token=")), 1);
-    EXPECT_EQ(client.ask_int(3504, ("token=" + token)), 1);  // not the 256-byte record
+    EXPECT_EQ(client.ask_int(MAIL_LINK_CHECK, mail_link("channel=3&token=" + token)), 0);
+    EXPECT_EQ(client.ask_int(MAIL_LINK_CHECK, mail_link("channel=3&token=" + token + "x")), 1);
+    EXPECT_EQ(client.ask_int(MAIL_LINK_CHECK, mail_link("token=")), 1);
+    EXPECT_EQ(client.ask_int(MAIL_LINK_CHECK, ("token=" + token)), 1);  // not the 256-byte record
 }
 
 TEST(nvr_sim, GarbledFrameClosesOnlyItsConnection)
@@ -439,7 +441,7 @@ TEST(nvr_sim, GarbledFrameClosesOnlyItsConnection)
     ASSERT_TRUE(sim.ready());
     connection bad(root), good(root);
     ASSERT_TRUE(bad.open() && good.open());
-    vxs_header header = vxs_make_header(1, 3433, 0, 0);
+    vxs_header header = vxs_make_header(1, DISK_LIST, 0, 0);
     memcpy(header.magic, "VXS2", 4);
     bad.send_raw(fms_record(header));
     EXPECT_TRUE(bad.closed_by_service());
@@ -447,7 +449,7 @@ TEST(nvr_sim, GarbledFrameClosesOnlyItsConnection)
 
     connection huge(root);
     ASSERT_TRUE(huge.open());
-    huge.send_raw(fms_record(vxs_make_header(1, 3433, 0, VXS_MAX_PAYLOAD + 1)));
+    huge.send_raw(fms_record(vxs_make_header(1, DISK_LIST, 0, VXS_MAX_PAYLOAD + 1)));
     EXPECT_TRUE(huge.closed_by_service());
     EXPECT_EQ(good.disk_list().size(), 4u);
     EXPECT_NE(sim.log().find("garbled frame header, connection closed"), std::string::npos);

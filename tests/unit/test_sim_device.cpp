@@ -1,6 +1,6 @@
 // The rules of the simulated device's storage, on a clock the test moves.
 #include "sim/sim_device.h"
-#include "sim/sim_dispatch.h"
+#include "sim/sim_module.h"
 #include "support/raid_requests.h"
 
 #include <gtest/gtest.h>

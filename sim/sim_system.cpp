@@ -1,0 +1,69 @@
+// The system pages' requests: the login from an e-mail link and the notice that the user table
+// changed.
+#include "sim_log.h"
+#include "sim_module.h"
+
+#include "system/system_codes.h"
+#include "system/user_db.h"
+#include "vxdb/vxdb.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+constexpr size_t MAIL_LINK_SIZE = 256;
+
+void on_user_table_changed(sim_context &, int32_t, const sim_payload &payload, sim_answer &answer)
+{
+    // The device reloads its accounts; here the reload is a count for the log. The count works in
+    // a buffer of the database functions that two connections must not fill at once.
+    static std::mutex accounts_lock;
+    int accounts;
+    {
+        std::lock_guard<std::mutex> guard(accounts_lock);
+        accounts = read_user_count(VXDB_MAIN_DB);
+    }
+    int32_t id;
+    if (sim_read_record(payload, &id))
+        answer.note = sim_format("user table changed: user %d; %d accounts enabled", id, accounts);
+    else
+        answer.note = sim_format("user table changed; %d accounts enabled", accounts);
+}
+
+void on_mail_link_check(sim_context &context, int32_t code, const sim_payload &payload, sim_answer &answer)
+{
+    char text[MAIL_LINK_SIZE] = {};
+    if (!payload.empty())
+        memcpy(text, payload.data(), std::min(payload.size(), sizeof text - 1));
+    bool valid = payload.size() >= MAIL_LINK_SIZE && sim_mail_link_valid(text, sizeof text, context.mail_token);
+    sim_reply_int(answer, code, valid ? 0 : 1);
+    answer.note = sim_format("login from e-mail link \"%s\": %s", sim_printable(text, sizeof text).c_str(),
+                             valid ? "valid (0)" : "refused (1)");
+    if (payload.size() < MAIL_LINK_SIZE)
+        answer.note += " (" + sim_short_payload(payload, MAIL_LINK_SIZE) + ")";
+}
+
+const sim_request system_requests[] = {
+    {MAIL_LINK_CHECK, on_mail_link_check},
+    {USER_TABLE_CHANGED, on_user_table_changed},
+};
+}  // namespace
+
+bool sim_mail_link_valid(const char *text, size_t size, const std::string &token)
+{
+    if (token.empty())
+        return false;
+    std::string link(text, strnlen(text, size));
+    const std::string key = "token=";
+    for (size_t at = link.find(key); at != std::string::npos; at = link.find(key, at + 1)) {
+        size_t value = at + key.size();
+        if (link.compare(value, token.size(), token) == 0) {
+            size_t end = value + token.size();
+            if (end == link.size() || link[end] == '&')
+                return true;
+        }
+    }
+    return false;
+}
+
+const sim_module sim_system_module = {"system", system_requests, {}};
