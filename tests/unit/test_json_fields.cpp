@@ -155,8 +155,9 @@ TEST(JsonFields, NumbersOutsideTheFieldAreRefused)
         sized_record r{};
         r.number = 7;
         EXPECT_EQ(read_sized(json, &r), accepted ? 0 : -1) << json;
-        if (!accepted)
+        if (!accepted) {
             EXPECT_EQ(r.number, 7) << json;
+        }
     }
     sized_record r{};
     ASSERT_EQ(read_sized(R"({"tiny": -128, "byte": 255, "flags": 4294967295, "mask": "18446744073709551615"})", &r), 0);
