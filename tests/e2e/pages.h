@@ -1,17 +1,14 @@
-// Shared pieces of the end-to-end tests of the pages: requests as the web pages send them, the
-// answer headers, and the operation-log record the fake main service received.
+// Shared pieces of the end-to-end tests of the pages: requests as the web pages send them and the
+// answer headers (the tables of rows that run them: page_table.h).
 #pragma once
 
 #include "support/cgi_runner.h"
 #include "support/fake_main_service.h"
 #include "vxdb/vxdb.h"
-#include "vxrt/vx_oplog.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <string>
 
@@ -53,38 +50,6 @@ inline cgi_result run_page(const test_root &root, const cgi_request &request)
     EXPECT_EQ(r.exit_status, 0) << request.path_info << " " << request.body;
     EXPECT_EQ(r.err, "") << request.path_info << " " << request.body;
     return r;
-}
-
-// The operation-log record of a 3485 request, with the fields every record of these pages shares
-// checked: main type 4, sent from the web interface by the cookie's user at the runner's address.
-inline operation_log logged_operation(const fms_request &request)
-{
-    operation_log record{};
-    EXPECT_EQ(request.code, 3485);
-    EXPECT_TRUE(request.send_only());
-    EXPECT_EQ(request.payload.size(), sizeof record);
-    memcpy(&record, request.payload.data(), std::min(request.payload.size(), sizeof record));
-    EXPECT_EQ(record.main_type, 4);
-    EXPECT_EQ(record.remote, 1);
-    EXPECT_STREQ(record.ip, "127.0.0.1");
-    EXPECT_STREQ(record.user, "operator");
-    return record;
-}
-
-// The exact operation-log record (3485, send only) of a change by `user` from the runner's address.
-inline void expect_logged(const fms_request &request, int64_t sub_type, int parameter_type,
-                          const char *user = "operator")
-{
-    operation_log record{};
-    record.main_type = 4;
-    record.sub_type = sub_type;
-    record.parameter_type = parameter_type;
-    record.remote = 1;
-    strcpy(record.ip, "127.0.0.1");
-    strncpy(record.user, user, sizeof record.user - 1);
-    EXPECT_EQ(request.code, 3485);
-    EXPECT_TRUE(request.send_only());
-    EXPECT_EQ(request.payload, fms_record(record));
 }
 
 // The bytes of a request made of 32-bit integers.

@@ -1,9 +1,8 @@
 // Shared pieces of the end-to-end tests of the log-in and user pages: a database the test prepares
-// with the program's own functions, accounts, requests as the pages send them, and the records the
-// fake main service received (the requests themselves: pages.h).
+// with the program's own functions and accounts (the requests and the tables of rows: page_table.h).
 #pragma once
 
-#include "e2e/pages.h"
+#include "e2e/page_table.h"
 #include "support/device_root.h"
 #include "system/user_db.h"
 
@@ -66,19 +65,6 @@ inline user_record stored(int id)
     user_record u{};
     read_user(VXDB_MAIN_DB, &u, id);
     return u;
-}
-
-inline bool same_bytes(const user_record &a, const user_record &b)
-{
-    return memcmp(&a, &b, sizeof a) == 0;
-}
-
-// The user table changed (3505, send only): no payload, or the id of the changed account.
-inline void expect_table_changed(const fms_request &request, const std::string &payload)
-{
-    EXPECT_EQ(request.code, 3505);
-    EXPECT_TRUE(request.send_only());
-    EXPECT_EQ(request.payload, payload);
 }
 
 }  // namespace system_pages

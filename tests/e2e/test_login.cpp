@@ -1,6 +1,7 @@
 // The log-in pages through the real program: the password check of "/1000" with its answer and
 // operation-log record, and the e-mail link of "/1018" with its cookies and redirects.
 #include "e2e/system_pages.h"
+#include "system/system_codes.h"
 #include "vxdb/vxdb_param.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,7 @@ TEST(Login, AnswersTheRightsAndDeviceFactsAndLogsTheLogin)
 
     ASSERT_TRUE(fms.wait_requests(1));
     ASSERT_EQ(fms.requests().size(), 1u);
-    expect_logged(fms.requests()[0], 201, 900, "admin");
+    expect_logged(fms.requests()[0], LOG_LOGIN, "admin");
 
     // The certificate directories exist after any login that could be read.
     EXPECT_TRUE(file_exists(dev.root.file("/mnt/nand/ssl/tmp")));
@@ -116,7 +117,7 @@ TEST(Login, NameMatchesOnItsFirst31Characters)
     cgi_result r = run_page(dev.root, page_post("/1000", login_body(typed_name, HASH)));
     EXPECT_NE(r.out.find("\"userName\": \"" + stored_name + "\""), std::string::npos) << r.out;
     ASSERT_TRUE(fms.wait_requests(1));
-    expect_logged(fms.requests()[0], 201, 900, typed_name.c_str());
+    expect_logged(fms.requests()[0], LOG_LOGIN, typed_name.c_str());
 }
 
 TEST(Login, RefusalsAnswerTheirTypeAndLogNothing)
@@ -134,44 +135,38 @@ TEST(Login, RefusalsAnswerTheirTypeAndLogNothing)
     store(account(4, "nohash", ""));
     store(account(5, "viewer-nohash", "", 3));
 
-    const struct {
-        std::string body;
-        int type;
-    } cases[] = {
-        {login_body("admin", "ffffffffffffffffffffffffffffffff"), -1},
-        {login_body("admin", HASH.substr(0, 31)), -1},
-        {login_body("nobody", HASH), -1},
-        {login_body("retired", HASH), -1},  // a free slot keeps its old name but is no account
-        {login_body("", ""), -1},           // would match the blank deleted slot
-        {login_body("admin", ""), -1},
-        {login_body("nohash", ""), -1},
-        {login_body("nohash", "x"), -1},
-        {login_body("viewer-nohash", HASH), -1},  // no stored hash: refused before the type counts
-        {"{}", -1},
-        {"{\"userName\":\"admin\"}", -1},
-        {"{\"md5\":\"" + HASH + "\"}", -1},
-        {login_body("viewer", HASH), -2},
-        {login_body("viewer", "wrong"), -2},
+    // A refused login is not logged.
+    auto refused = [](const std::string &body, int type) {
+        return exchange_row{.request = page_post("/1000", body),
+                            .answer = TEXT + "{ \"type\": " + std::to_string(type) + " }"};
     };
-    for (const auto &c : cases) {
-        cgi_result r = run_page(dev.root, page_post("/1000", c.body));
-        EXPECT_EQ(r.out, TEXT + "{ \"type\": " + std::to_string(c.type) + " }") << c.body;
-    }
-    EXPECT_FALSE(fms.wait_requests(1, 200)) << "a refused login is not logged";
+    run_exchanges(dev.root, fms,
+                  {
+                      refused(login_body("admin", "ffffffffffffffffffffffffffffffff"), -1),
+                      refused(login_body("admin", HASH.substr(0, 31)), -1),
+                      refused(login_body("nobody", HASH), -1),
+                      refused(login_body("retired", HASH), -1),  // a free slot keeps its old name but is no account
+                      refused(login_body("", ""), -1),           // would match the blank deleted slot
+                      refused(login_body("admin", ""), -1),
+                      refused(login_body("nohash", ""), -1),
+                      refused(login_body("nohash", "x"), -1),
+                      refused(login_body("viewer-nohash", HASH), -1),  // no stored hash: refused before the type counts
+                      refused("{}", -1),
+                      refused("{\"userName\":\"admin\"}", -1),
+                      refused("{\"md5\":\"" + HASH + "\"}", -1),
+                      refused(login_body("viewer", HASH), -2),
+                      refused(login_body("viewer", "wrong"), -2),
+                  });
 }
 
+// No answer, and none of the certificate directories a readable login creates.
 TEST(Login, UnreadableBodyGetsNoAnswer)
 {
     device dev;
     fake_main_service fms(dev.root);
     store(account(0, "admin"));
-    for (const char *body : {"", "userName=admin", "{\"userName\":"}) {
-        cgi_result r = run_page(dev.root, page_post("/1000", body));
-        EXPECT_EQ(r.out, "") << body;
-    }
-    EXPECT_EQ(run_page(dev.root, page_get("/1000")).out, "");
-    EXPECT_FALSE(file_exists(dev.root.file("/mnt/nand/ssl")));
-    EXPECT_FALSE(fms.wait_requests(1, 200));
+    run_refusals(dev.root, fms, {posts("/1000", {"", "userName=admin", "{\"userName\":"}), gets("/1000", {""})},
+                 [](const test_root &root) { return file_exists(root.file("/mnt/nand/ssl")) ? "created" : ""; });
 }
 
 // ---- The e-mail link ("/1018") ----
@@ -201,7 +196,7 @@ std::vector<std::string> header_lines(const std::string &out)
 // The cookie domain the page set for a host, checked to be the same in all five cookies.
 std::string cookie_domain(const test_root &root, fake_main_service &fms, const std::string &host)
 {
-    fms.script(3504, fms_script().reply(8504, fms_int(0)));
+    fms.script(MAIL_LINK_CHECK, fms_script().reply(reply_of(MAIL_LINK_CHECK), fms_int(0)));
     std::vector<std::string> lines = header_lines(run_page(root, mail_link(host)).out);
     if (lines.size() != 8)
         return "<" + std::to_string(lines.size()) + " lines>";
@@ -223,7 +218,7 @@ TEST(MailLogin, ValidLinkSetsTheTemporarySessionCookiesAndOpensTheLivePage)
 {
     device dev;
     fake_main_service fms(dev.root);
-    fms.script(3504, fms_script().reply(8504, fms_int(0)));
+    fms.script(MAIL_LINK_CHECK, fms_script().reply(reply_of(MAIL_LINK_CHECK), fms_int(0)));
 
     const time_t before = time(nullptr);
     cgi_result r = run_page(dev.root, mail_link("192.168.1.5:8080", "token=ab12&mail=%22x%22"));
@@ -253,11 +248,9 @@ TEST(MailLogin, ValidLinkSetsTheTemporarySessionCookiesAndOpensTheLivePage)
 
     // The link text goes to the main service as a 256-byte text (the query's %22 arrives as '"').
     ASSERT_EQ(fms.requests().size(), 1u);
-    EXPECT_EQ(fms.requests()[0].code, 3504);
-    EXPECT_FALSE(fms.requests()[0].send_only());
     std::string expected = "token=ab12&mail=\"x\"";
     expected.resize(256, '\0');
-    EXPECT_EQ(fms.requests()[0].payload, expected);
+    expect_sent(fms.requests()[0], asks(MAIL_LINK_CHECK, expected));
 }
 
 TEST(MailLogin, CookieDomainIsTheHostWithoutItsPortOrNothing)
@@ -276,25 +269,33 @@ TEST(MailLogin, CookieDomainIsTheHostWithoutItsPortOrNothing)
     EXPECT_EQ(cookie_domain(dev.root, fms, ""), "");
 }
 
+// A link longer than the payload is cut to 255 characters and stays terminated.
 TEST(MailLogin, InvalidLinkOpensTheStartPage)
 {
-    device dev;
-    fake_main_service fms(dev.root);
-    fms.script(3504, fms_script().reply(8504, fms_int(7)));
     const std::string query(300, 'q');
-    EXPECT_EQ(run_page(dev.root, mail_link("nvr.local", query)).out, "Location: ../../html/home.html\r\n\r\n");
-    // A link longer than the payload is cut to 255 characters and stays terminated.
-    ASSERT_EQ(fms.requests().size(), 1u);
-    EXPECT_EQ(fms.requests()[0].payload, std::string(255, 'q') + '\0');
+    run_exchanges({{.request = mail_link("nvr.local", query),
+                    .script = {replies(MAIL_LINK_CHECK, fms_int(7))},
+                    .sent = {asks(MAIL_LINK_CHECK, std::string(255, 'q') + '\0')},
+                    .answer = "Location: ../../html/home.html\r\n\r\n"}});
 }
 
+// No reply, a reply too short to hold the status, or such a reply with a whole one after it (the
+// short one ends the wait; the later one is not taken): the text error form.
 TEST(MailLogin, NoUsableReplyGivesTheTextErrorForm)
 {
-    device dev;
-    fake_main_service fms(dev.root);
-    EXPECT_EQ(run_page(dev.root, mail_link("nvr.local", "token=1", "300")).out, TEXT + "CGI ERROR");
-
-    // A reply too short to hold the status is no answer.
-    fms.script(3504, fms_script().reply(8504, std::string(2, '\0')));
-    EXPECT_EQ(run_page(dev.root, mail_link("nvr.local", "token=1", "300")).out, TEXT + "CGI ERROR");
+    std::string link = "token=1";
+    link.resize(256, '\0');
+    run_exchanges({
+        {.request = mail_link("nvr.local", "token=1", NO_REPLY_WAIT_MS),
+         .sent = {asks(MAIL_LINK_CHECK, link)},
+         .answer = TEXT_ERROR},
+        {.request = mail_link("nvr.local", "token=1", NO_REPLY_WAIT_MS),
+         .script = {replies(MAIL_LINK_CHECK, std::string(2, '\0'))},
+         .sent = {asks(MAIL_LINK_CHECK, link)},
+         .answer = TEXT_ERROR},
+        {.request = mail_link("nvr.local", "token=1"),
+         .script = {unusable_then_whole(MAIL_LINK_CHECK, std::string(3, '\0'), fms_int(0))},
+         .sent = {asks(MAIL_LINK_CHECK, link)},
+         .answer = TEXT_ERROR},
+    });
 }

@@ -1,6 +1,7 @@
 // The disk list ("/6100") and the settings of one disk ("/6101") through nvr.cgi and the fake main
 // service, with the disk table of the database set up through the vxdb tool.
-#include "e2e/pages.h"
+#include "e2e/page_table.h"
+#include "storage/storage_codes.h"
 #include "storage/storage_records.h"
 
 #include <gtest/gtest.h>
@@ -67,25 +68,30 @@ std::string disk_list(const char *result, int esata, const std::vector<listed> &
            ", \"HDD\": [ " + hdd + (hdd.empty() ? "" : " ") + "], \"maxDiskNum\": 36 }";
 }
 
-cgi_result read_disk_list(const test_root &root, fake_main_service &fms, const std::string &reply)
+// One reading of the disk list, answered with `reply`.
+exchange_row disk_list_row(const std::string &reply, const std::string &answer,
+                           std::function<void(const test_root &)> setup = {})
 {
-    fms.script(3433, fms_script().reply(8433, reply));
-    return run_page(root, page_get("/6100", ""));
+    return {.request = page_get("/6100", ""),
+            .setup = std::move(setup),
+            .script = {replies(DISK_LIST, reply)},
+            .sent = {asks(DISK_LIST)},
+            .answer = answer};
 }
 }  // namespace
 
 TEST(DiskList, MergesReportedDisksWithConfiguredNetworkDisks)
 {
-    test_root root;
-    fake_main_service fms(root);
-    vxdb(root, {"set", "esata_type", "2"});
-    vxdb(root, {"load", "disk", "-"},
-         R"([{"id": 5, "enable": 1, "vendor": "nas five", "address": "192.168.1.50", "directory": "/export/rec",
-              "type": 3, "group": 4, "property": 1, "user": "rec user", "password": "p@ss/w:rd"},
-             {"id": 7, "enable": 1, "vendor": "db7", "address": "x", "directory": "/y", "type": 3, "user": "u7"},
-             {"id": 9, "enable": 1, "vendor": "smb nine", "address": "fileserver", "directory": "/rec",
-              "type": 10, "group": 3, "property": 1, "user": "u9", "password": "p 9"},
-             {"id": 20, "enable": 0, "vendor": "off", "type": 3}])");
+    auto configured = [](const test_root &root) {
+        vxdb(root, {"set", "esata_type", "2"});
+        vxdb(root, {"load", "disk", "-"},
+             R"([{"id": 5, "enable": 1, "vendor": "nas five", "address": "192.168.1.50", "directory": "/export/rec",
+                  "type": 3, "group": 4, "property": 1, "user": "rec user", "password": "p@ss/w:rd"},
+                 {"id": 7, "enable": 1, "vendor": "db7", "address": "x", "directory": "/y", "type": 3, "user": "u7"},
+                 {"id": 9, "enable": 1, "vendor": "smb nine", "address": "fileserver", "directory": "/rec",
+                  "type": 10, "group": 3, "property": 1, "user": "u9", "password": "p 9"},
+                 {"id": 20, "enable": 0, "vendor": "off", "type": 3}])");
+    };
 
     disk_status nfs = reported(5, "svc", DISK_TYPE_NFS);
     strcpy(nfs.address, "10.0.0.9");
@@ -111,44 +117,38 @@ TEST(DiskList, MergesReportedDisksWithConfiguredNetworkDisks)
                         fms_record(reported(37, "no slot", 1)) + fms_record(nfs) + fms_record(local) +
                         fms_record(first);
 
-    cgi_result r = read_disk_list(root, fms, reply);
-    EXPECT_EQ(r.out, disk_list("OK", 2,
-                               {
-                                   {.port = 1, .vendor = "WDC WD20", .total = 1907729, .type = 1, .state = 1,
-                                    .usable = 1},
-                                   {.port = 5, .vendor = "nas five", .address = "192.168.1.50",
-                                    .directory = "\\/export\\/rec", .total = 1048576, .used = 3072,
-                                    .free = 1045504, .type = 3, .state = 1, .group = 1, .usable = 1,
-                                    .user = "rec%20user", .password = "p%40ss%2Fw%3Ard"},
-                                   {.port = 7, .vendor = "ST4000", .total = 3815447, .type = 1, .state = 1,
-                                    .group = 2, .property = 1, .usable = 1},
-                                   {.port = 9, .vendor = "smb nine", .address = "fileserver",
-                                    .directory = "\\/rec", .type = 10, .state = 2, .group = 3, .property = 1,
-                                    .user = "u9", .password = "p%209"},
-                               }));
-    ASSERT_EQ(fms.requests().size(), 1u);
-    EXPECT_EQ(fms.requests()[0].code, 3433);
-    EXPECT_EQ(fms.requests()[0].flags, 0u);
-    EXPECT_EQ(fms.requests()[0].payload, "");
+    run_exchanges({disk_list_row(
+        reply,
+        disk_list("OK", 2,
+                  {
+                      {.port = 1, .vendor = "WDC WD20", .total = 1907729, .type = 1, .state = 1, .usable = 1},
+                      {.port = 5, .vendor = "nas five", .address = "192.168.1.50", .directory = "\\/export\\/rec",
+                       .total = 1048576, .used = 3072, .free = 1045504, .type = 3, .state = 1, .group = 1,
+                       .usable = 1, .user = "rec%20user", .password = "p%40ss%2Fw%3Ard"},
+                      {.port = 7, .vendor = "ST4000", .total = 3815447, .type = 1, .state = 1, .group = 2,
+                       .property = 1, .usable = 1},
+                      {.port = 9, .vendor = "smb nine", .address = "fileserver", .directory = "\\/rec", .type = 10,
+                       .state = 2, .group = 3, .property = 1, .user = "u9", .password = "p%209"},
+                  }),
+        configured)});
 }
 
 TEST(DiskList, AnswersNoOnlyWhenNothingIsReportedOrConfigured)
 {
-    test_root root;
-    fake_main_service fms(root);
-    EXPECT_EQ(read_disk_list(root, fms, "").out, disk_list("NO", 0, {}));
-    // A record whose port fits no slot still counts as reported.
-    EXPECT_EQ(read_disk_list(root, fms, fms_record(reported(0, "x", 1))).out, disk_list("OK", 0, {}));
-
-    vxdb(root, {"load", "disk", "-"}, R"({"id": 36, "enable": 1, "vendor": "nas", "type": 3})");
-    EXPECT_EQ(read_disk_list(root, fms, "").out,
-              disk_list("OK", 0, {{.port = 36, .vendor = "nas", .type = 3, .state = 2}}));
+    run_exchanges({
+        // A reply without records and no network disk configured.
+        disk_list_row("", disk_list("NO", 0, {})),
+        // A record whose port fits no slot still counts as reported.
+        disk_list_row(fms_record(reported(0, "x", 1)), disk_list("OK", 0, {})),
+        disk_list_row("", disk_list("OK", 0, {{.port = 36, .vendor = "nas", .type = 3, .state = 2}}),
+                      [](const test_root &root) {
+                          vxdb(root, {"load", "disk", "-"}, R"({"id": 36, "enable": 1, "vendor": "nas", "type": 3})");
+                      }),
+    });
 }
 
 TEST(DiskList, ReplyRecordsAreReadWithinTheirBounds)
 {
-    test_root root;
-    fake_main_service fms(root);
     disk_status raid = reported(10, "raid", 5);
     raid.raid_level = 5;
     raid.raid_state = 1;
@@ -178,30 +178,30 @@ TEST(DiskList, ReplyRecordsAreReadWithinTheirBounds)
         percent += "%25";
         control += "%11";
     }
-    cgi_result r = read_disk_list(root, fms,
-                                  fms_record(raid) + fms_record(wide) + fms_record(negative) + fms_record(full) +
-                                      cut_record);
-    EXPECT_EQ(r.out, disk_list("OK", 0,
-                               {
-                                   {.port = 10, .vendor = "raid", .type = 5, .level = 5, .raid_state = 1,
-                                    .progress = 40, .members = 16, .user = control,
-                                    .mask = "131070"},
-                                   {.port = 11, .vendor = "wide", .type = 5, .members = 5,
-                                    .mask = "9223372045444710400"},
-                                   {.port = 12, .vendor = "negative", .type = 5},
-                                   {.port = 13, .vendor = std::string(63, 'V'), .address = std::string(63, 'A'),
-                                    .directory = std::string(63, 'D'), .type = 1, .user = percent,
-                                    .password = std::string(32, 'p')},
-                               }));
+    run_exchanges({disk_list_row(
+        fms_record(raid) + fms_record(wide) + fms_record(negative) + fms_record(full) + cut_record,
+        disk_list("OK", 0,
+                  {
+                      {.port = 10, .vendor = "raid", .type = 5, .level = 5, .raid_state = 1, .progress = 40,
+                       .members = 16, .user = control, .mask = "131070"},
+                      {.port = 11, .vendor = "wide", .type = 5, .members = 5, .mask = "9223372045444710400"},
+                      {.port = 12, .vendor = "negative", .type = 5},
+                      {.port = 13, .vendor = std::string(63, 'V'), .address = std::string(63, 'A'),
+                       .directory = std::string(63, 'D'), .type = 1, .user = percent,
+                       .password = std::string(32, 'p')},
+                  }))});
 }
 
 TEST(DiskList, WithoutAReplyAnswersTheJsonErrorForm)
 {
-    test_root root;
-    fake_main_service fms(root);
-    EXPECT_EQ(run_page(root, page_get("/6100", "", NO_REPLY_WAIT_MS)).out, JSON_ERROR);
-    fms.script(3433, fms_script().reply(14999, fms_record(reported(1, "x", 1))));
-    EXPECT_EQ(run_page(root, page_get("/6100", "", NO_REPLY_WAIT_MS)).out, JSON_ERROR);
+    run_exchanges({
+        {.request = page_get("/6100", "", NO_REPLY_WAIT_MS), .sent = {asks(DISK_LIST)}, .answer = JSON_ERROR},
+        // A reply of a code the page cannot have is no reply.
+        {.request = page_get("/6100", "", NO_REPLY_WAIT_MS),
+         .script = {{DISK_LIST, fms_script().reply(14999, fms_record(reported(1, "x", 1)))}},
+         .sent = {asks(DISK_LIST)},
+         .answer = JSON_ERROR},
+    });
 }
 
 TEST(DiskSettings, AreStoredSentAndLogged)
@@ -211,55 +211,46 @@ TEST(DiskSettings, AreStoredSentAndLogged)
     vxdb(root, {"load", "disk", "-"},
          R"({"id": 3, "enable": 1, "vendor": "nas3", "address": "10.1.1.3", "directory": "/d", "type": 3,
              "group": 5, "property": 0, "user": "u", "password": "p"})");
-    auto stored = [](int id, int group, int property) {
-        return "{\n  \"id\": " + std::to_string(id) +
-               ",\n  \"enable\": 1,\n  \"vendor\": \"nas3\",\n  \"address\": \"10.1.1.3\",\n  \"directory\": "
-               "\"/d\",\n  \"type\": 3,\n  \"group\": " +
+    auto stored = [](int group, int property) {
+        return "{\n  \"id\": 3,\n  \"enable\": 1,\n  \"vendor\": \"nas3\",\n  \"address\": \"10.1.1.3\",\n  "
+               "\"directory\": \"/d\",\n  \"type\": 3,\n  \"group\": " +
                std::to_string(group) + ",\n  \"property\": " + std::to_string(property) +
                ",\n  \"reserved\": 0,\n  \"user\": \"u\",\n  \"password\": \"p\"\n}\n";
     };
-
-    EXPECT_EQ(run_page(root, page_post("/6101", R"({"portId":3,"property":1,"group":2,"private":1})")).out,
-              TEXT + "OK");
-    EXPECT_EQ(stored_disk(root, 3), stored(3, 2, 1));
-    // A change without a group keeps the stored one; "private" defaults to 0.
-    EXPECT_EQ(run_page(root, page_post("/6101", R"({"portId":3,"property":0})")).out, TEXT + "OK");
-    EXPECT_EQ(stored_disk(root, 3), stored(3, 2, 0));
-    // A port without a stored disk gets a record of its own.
-    EXPECT_EQ(run_page(root, page_post("/6101", R"({"portId":"35","property":1,"group":4})")).out, TEXT + "OK");
-    EXPECT_NE(stored_disk(root, 35).find("\"id\": 35,\n  \"enable\": 0"), std::string::npos) << stored_disk(root, 35);
-    EXPECT_NE(stored_disk(root, 35).find("\"group\": 4,\n  \"property\": 1,"), std::string::npos);
-
-    ASSERT_TRUE(fms.wait_requests(6));
-    std::vector<fms_request> sent = fms.requests();
-    ASSERT_EQ(sent.size(), 6u);
-    const std::string settings[] = {ints({3, 1, 2, 1}), ints({3, 0, 2, 0}), ints({35, 1, 4, 0})};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(sent[2 * i].code, 3435);
-        EXPECT_TRUE(sent[2 * i].send_only());
-        EXPECT_EQ(sent[2 * i].payload, settings[i]);
-        operation_log log = logged_operation(sent[2 * i + 1]);
-        EXPECT_EQ(log.sub_type, 204);
-        EXPECT_EQ(log.parameter_type, 919);
-        EXPECT_EQ(log.chan_no, i < 2 ? 3 : 35);
-        EXPECT_EQ(log.size, 0);
-    }
+    // A change of `port`: sent and logged, and the port's disk stored as `disk`.
+    auto change = [](const char *body, int port, const std::string &settings, const std::string &disk) {
+        return exchange_row{.request = page_post("/6101", body),
+                            .sent = {notifies(DISK_SETTINGS, settings), logs(LOG_DISK_SETTINGS, port)},
+                            .answer = TEXT + "OK",
+                            .read_state = [port](const test_root &r) { return stored_disk(r, port); },
+                            .state = disk};
+    };
+    run_exchanges(root, fms,
+                  {
+                      change(R"({"portId":3,"property":1,"group":2,"private":1})", 3, ints({3, 1, 2, 1}), stored(2, 1)),
+                      // A change without a group keeps the stored one; "private" defaults to 0.
+                      change(R"({"portId":3,"property":0})", 3, ints({3, 0, 2, 0}), stored(2, 0)),
+                      // A port without a stored disk gets a record of its own.
+                      change(R"({"portId":"35","property":1,"group":4})", 35, ints({35, 1, 4, 0}),
+                             "{\n  \"id\": 35,\n  \"enable\": 0,\n  \"vendor\": \"\",\n  \"address\": \"\",\n  "
+                             "\"directory\": \"\",\n  \"type\": 0,\n  \"group\": 4,\n  \"property\": 1,\n  "
+                             "\"reserved\": 0,\n  \"user\": \"\",\n  \"password\": \"\"\n}\n"),
+                  });
 }
 
 TEST(DiskSettings, InvalidChangesAreNotAnsweredAndChangeNothing)
 {
     test_root root;
     fake_main_service fms(root);
-    for (const char *body : {"", "not json", "[3, 1]", R"({"property":1})", R"({"portId":2})",
-                             R"({"portId":36,"property":1})", R"({"portId":-1,"property":1})",
-                             R"({"portId":2,"property":2})", R"({"portId":"abc","property":1})",
-                             R"({"portId":null,"property":1})", R"({"portId":2,"property":true})"}) {
-        EXPECT_EQ(run_page(root, page_post("/6101", body)).out, "") << body;
-    }
-    EXPECT_FALSE(file_exists(root.file("/mnt/nand/app/vxdb.db")));
+    run_refusals(root, fms,
+                 {posts("/6101", {"", "not json", "[3, 1]", R"({"property":1})", R"({"portId":2})",
+                                  R"({"portId":36,"property":1})", R"({"portId":-1,"property":1})",
+                                  R"({"portId":2,"property":2})", R"({"portId":"abc","property":1})",
+                                  R"({"portId":null,"property":1})", R"({"portId":2,"property":true})"})},
+                 [](const test_root &r) { return file_exists(r.file("/mnt/nand/app/vxdb.db")) ? "created" : ""; });
     // Only the requests of a valid change ever reach the main service.
-    EXPECT_EQ(run_page(root, page_post("/6101", R"({"portId":0,"property":0})")).out, TEXT + "OK");
-    ASSERT_TRUE(fms.wait_requests(2));
-    ASSERT_EQ(fms.requests().size(), 2u);
-    EXPECT_EQ(fms.requests()[0].payload, ints({0, 0, 0, 0}));
+    run_exchanges(root, fms,
+                  {{.request = page_post("/6101", R"({"portId":0,"property":0})"),
+                    .sent = {notifies(DISK_SETTINGS, ints({0, 0, 0, 0})), logs(LOG_DISK_SETTINGS, 0)},
+                    .answer = TEXT + "OK"}});
 }

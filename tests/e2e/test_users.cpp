@@ -1,7 +1,9 @@
 // The user account pages through the real program: the lists, adding, changing and deleting
 // accounts with what each writes to the database and sends to the main service, and the input each
 // refuses without an answer and without writing anything.
+#include "e2e/page_table.h"
 #include "e2e/system_pages.h"
+#include "system/system_codes.h"
 #include "vxdb/vxdb_param.h"
 
 #include <gtest/gtest.h>
@@ -22,22 +24,53 @@ std::string new_user(const std::string &name, const std::string &extra = "")
            "\",\"type\":2,\"permission\":0,\"remotePermission\":0" + extra + "}";
 }
 
-// Every enabled slot's record, to show that a refused request changed nothing.
-std::vector<user_record> all_slots()
+// The bytes of every slot's record, to show that a refused request changed nothing.
+std::string all_slots()
 {
-    std::vector<user_record> slots;
-    for (int id = 0; id < MAX_USERS; ++id)
-        slots.push_back(stored(id));
-    return slots;
+    vxdb_close_all();
+    std::string bytes;
+    for (int id = 0; id < MAX_USERS; ++id) {
+        user_record u{};
+        read_user(VXDB_MAIN_DB, &u, id);
+        bytes += fms_record(u);
+    }
+    return bytes;
 }
 
-bool same_slots(const std::vector<user_record> &a, const std::vector<user_record> &b)
+const state_reader every_slot = [](const test_root &) { return all_slots(); };
+
+// The bytes of the record in slot `id`.
+state_reader slot(int id)
 {
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (!same_bytes(a[i], b[i]))
-            return false;
-    }
-    return a.size() == b.size();
+    return [id](const test_root &) { return fms_record(stored(id)); };
+}
+
+// What the add page sends for a new account: the table changed, then the log record.
+const std::vector<sent_request> added = {notifies(USER_TABLE_CHANGED), logs(LOG_USER_ADDED)};
+
+// A request of a user page with its text answer and what it sends.
+exchange_row user_row(const char *path, const std::string &body, const std::string &answer,
+                      std::vector<sent_request> sent = {})
+{
+    return {.request = page_post(path, body), .sent = std::move(sent), .answer = TEXT + answer};
+}
+
+// A name already taken: the SAMEUSER answer, nothing sent and every slot as it was.
+exchange_row same_user(const char *path, const std::string &body)
+{
+    exchange_row row = user_row(path, body, "SAMEUSER");
+    row.read_state = every_slot;
+    row.state = all_slots();
+    return row;
+}
+
+// A change of account `id` that leaves `changed` stored: announced with the id, not logged.
+exchange_row change(int id, const std::string &body, const user_record &changed)
+{
+    exchange_row row = user_row("/6072", body, "OK", {notifies(USER_TABLE_CHANGED, fms_int(id))});
+    row.read_state = slot(id);
+    row.state = fms_record(changed);
+    return row;
 }
 
 // Makes the main database unusable: every read fails, every write fails.
@@ -69,6 +102,7 @@ const std::string guest_object =
     "\"remoteliveview\": \"\", \"remoteplayback\": \"\" }";
 }  // namespace
 
+
 // ---- "/6070" ----
 
 TEST(UserList, ListsTheAccountsInUseInSlotOrder)
@@ -98,13 +132,12 @@ TEST(AddUser, StoresTheAccountWithItsMasksAnnouncesAndLogsIt)
     deleted.id = 1;
     store(deleted);
 
-    cgi_result r = run_page(dev.root, page_post("/6071", "{\"name\":\"alice\",\"password\":\"" + HASH +
-                                                             "\",\"type\":2,\"permission\":5,\"remotePermission\":-1,"
-                                                             "\"localliveview\":\"101\",\"localplayback\":\"0110\","
-                                                             "\"remoteliveview\":\"1\",\"remoteplayback\":\"\","
-                                                             "\"localLiveView\":1,\"remoteShutdown\":1}"));
-    EXPECT_EQ(r.out, TEXT + "id=1");
-
+    exchange_row row = user_row("/6071",
+                                "{\"name\":\"alice\",\"password\":\"" + HASH +
+                                    "\",\"type\":2,\"permission\":5,\"remotePermission\":-1,"
+                                    "\"localliveview\":\"101\",\"localplayback\":\"0110\",\"remoteliveview\":\"1\","
+                                    "\"remoteplayback\":\"\",\"localLiveView\":1,\"remoteShutdown\":1}",
+                                "id=1", added);
     user_record expected = account(1, "alice", HASH, 2);
     expected.permission = 5;
     expected.remotePermission = -1;
@@ -117,12 +150,9 @@ TEST(AddUser, StoresTheAccountWithItsMasksAnnouncesAndLogsIt)
     expected.local_liveview_mask = 0b101;
     expected.local_playback_mask = 0b0110;
     expected.remote_liveview_mask = 0b1;
-    EXPECT_TRUE(same_bytes(stored(1), expected));
-
-    ASSERT_TRUE(fms.wait_requests(2));
-    ASSERT_EQ(fms.requests().size(), 2u);
-    expect_table_changed(fms.requests()[0], "");
-    expect_logged(fms.requests()[1], 204, 921);
+    row.read_state = slot(1);
+    row.state = fms_record(expected);
+    run_exchanges(dev.root, fms, {row});
 }
 
 TEST(AddUser, LongTextsAreCutToTheirFields)
@@ -148,14 +178,14 @@ TEST(AddUser, FullTableIsRefusedBeforeTheBodyIsRead)
     fake_main_service fms(dev.root);
     for (int id = 0; id < MAX_USERS; ++id)
         store(account(id, "user" + std::to_string(id)));
-    EXPECT_EQ(run_page(dev.root, page_post("/6071", "not json")).out, TEXT + "FAILED_FULL");
-    EXPECT_EQ(run_page(dev.root, page_post("/6071", new_user("bob"))).out, TEXT + "FAILED_FULL");
+    run_exchanges(dev.root, fms, {user_row("/6071", "not json", "FAILED_FULL"),
+                                  user_row("/6071", new_user("bob"), "FAILED_FULL")});
 
     // A deleted account frees its slot again.
     user_record deleted{};
     deleted.id = 42;
     store(deleted);
-    EXPECT_EQ(run_page(dev.root, page_post("/6071", new_user("bob"))).out, TEXT + "id=42");
+    run_exchanges(dev.root, fms, {user_row("/6071", new_user("bob"), "id=42", added)});
 }
 
 TEST(AddUser, NamesThatShareTheir31FirstCharactersAreTheSameName)
@@ -167,19 +197,18 @@ TEST(AddUser, NamesThatShareTheir31FirstCharactersAreTheSameName)
     user_record retired = account(1, "carol");
     retired.enable = 0;
     store(retired);
-    const std::vector<user_record> before = all_slots();
-
-    EXPECT_EQ(run_page(dev.root, page_post("/6071", new_user(stem + "-second"))).out, TEXT + "SAMEUSER");
-    EXPECT_TRUE(same_slots(all_slots(), before));
-    EXPECT_FALSE(fms.wait_requests(1, 200));
-
-    // The name of a deleted account is free, and its slot is the lowest free one.
-    EXPECT_EQ(run_page(dev.root, page_post("/6071", new_user("carol"))).out, TEXT + "id=1");
-    EXPECT_EQ(run_page(dev.root, page_post("/6071", new_user(stem.substr(0, 30) + "-x"))).out, TEXT + "id=2");
+    run_exchanges(dev.root, fms,
+                  {
+                      same_user("/6071", new_user(stem + "-second")),
+                      // The name of a deleted account is free, and its slot is the lowest free one.
+                      user_row("/6071", new_user("carol"), "id=1", added),
+                      user_row("/6071", new_user(stem.substr(0, 30) + "-x"), "id=2", added),
+                  });
 }
 
 // ---- "/6072" ----
 
+// A change is announced with the account's id and not logged.
 TEST(ChangeUser, MergesThePresentKeysAndKeepsTheRest)
 {
     device dev;
@@ -192,32 +221,27 @@ TEST(ChangeUser, MergesThePresentKeysAndKeepsTheRest)
     // A new name is kept to its first 31 characters; an empty password keeps the stored hash; the
     // masks and the summary permissions are not this page's to change.
     const std::string long_name = std::string(31, 'b') + "-tail";
-    cgi_result r = run_page(dev.root, page_post("/6072", "{\"id\":3,\"name\":\"" + long_name +
-                                                             "\",\"password\":\"\",\"type\":2,"
-                                                             "\"localliveview\":\"0101\",\"remoteStatus\":1,"
-                                                             "\"permission\":9,\"remotePermission\":9}"));
-    EXPECT_EQ(r.out, TEXT + "OK");
-    user_record expected = bob;
-    memset(expected.name, 0, sizeof expected.name);
-    memcpy(expected.name, long_name.data(), 31);
-    expected.type = 2;
-    strcpy(expected.localliveview, "0101");
-    expected.remoteStatus = 1;
-    EXPECT_TRUE(same_bytes(stored(3), expected));
-    ASSERT_TRUE(fms.wait_requests(1));
-    expect_table_changed(fms.requests()[0], fms_int(3));
-
+    user_record merged = bob;
+    memset(merged.name, 0, sizeof merged.name);
+    memcpy(merged.name, long_name.data(), 31);
+    merged.type = 2;
+    strcpy(merged.localliveview, "0101");
+    merged.remoteStatus = 1;
     const std::string new_hash = "ffffffffffffffffffffffffffffffff";
-    EXPECT_EQ(run_page(dev.root, page_post("/6072", "{\"id\":3,\"password\":\"" + new_hash + "\"}")).out, TEXT + "OK");
-    memcpy(expected.password, new_hash.c_str(), 33);
-    EXPECT_TRUE(same_bytes(stored(3), expected));
+    user_record rehashed = merged;
+    memcpy(rehashed.password, new_hash.c_str(), 33);
 
-    // Its own name is no clash.
-    EXPECT_EQ(run_page(dev.root, page_post("/6072", "{\"id\":0,\"name\":\"admin\"}")).out, TEXT + "OK");
-    EXPECT_STREQ(stored(0).name, "admin");
-    ASSERT_TRUE(fms.wait_requests(3));
-    EXPECT_EQ(fms.requests().size(), 3u) << "a change is not logged";
-    expect_table_changed(fms.requests()[2], fms_int(0));
+    run_exchanges(dev.root, fms,
+                  {
+                      change(3,
+                             "{\"id\":3,\"name\":\"" + long_name +
+                                 "\",\"password\":\"\",\"type\":2,\"localliveview\":\"0101\",\"remoteStatus\":1,"
+                                 "\"permission\":9,\"remotePermission\":9}",
+                             merged),
+                      change(3, "{\"id\":3,\"password\":\"" + new_hash + "\"}", rehashed),
+                      // Its own name is no clash.
+                      change(0, "{\"id\":0,\"name\":\"admin\"}", account(0, "admin")),
+                  });
 }
 
 TEST(ChangeUser, NameOfAnotherAccountIsRefused)
@@ -228,12 +252,8 @@ TEST(ChangeUser, NameOfAnotherAccountIsRefused)
     store(account(0, "admin"));
     store(account(3, "bob"));
     store(account(5, stem + "-five"));
-    const std::vector<user_record> before = all_slots();
-    EXPECT_EQ(run_page(dev.root, page_post("/6072", "{\"id\":3,\"name\":\"admin\"}")).out, TEXT + "SAMEUSER");
-    EXPECT_EQ(run_page(dev.root, page_post("/6072", "{\"id\":3,\"name\":\"" + stem + "-three\"}")).out,
-              TEXT + "SAMEUSER");
-    EXPECT_TRUE(same_slots(all_slots(), before));
-    EXPECT_FALSE(fms.wait_requests(1, 200));
+    run_exchanges(dev.root, fms, {same_user("/6072", "{\"id\":3,\"name\":\"admin\"}"),
+                                  same_user("/6072", "{\"id\":3,\"name\":\"" + stem + "-three\"}")});
 }
 
 // ---- "/6073" ----
@@ -244,19 +264,18 @@ TEST(DeleteUser, FreesTheSlotAnnouncesAndLogsIt)
     fake_main_service fms(dev.root);
     for (int id = 0; id < 4; ++id)
         store(account_with_rights(id, "user" + std::to_string(id), 1));
-
-    EXPECT_EQ(run_page(dev.root, page_post("/6073", "{\"id\":2,\"type\":1}")).out, TEXT + "OK");
+    exchange_row removal = user_row("/6073", "{\"id\":2,\"type\":1}", "OK",
+                                    {notifies(USER_TABLE_CHANGED, fms_int(2)), logs(LOG_USER_DELETED)});
     user_record blank{};
     blank.id = 2;
-    EXPECT_TRUE(same_bytes(stored(2), blank));
-    ASSERT_TRUE(fms.wait_requests(2));
-    expect_table_changed(fms.requests()[0], fms_int(2));
-    expect_logged(fms.requests()[1], 204, 922);
+    removal.read_state = slot(2);
+    removal.state = fms_record(blank);
+    run_exchanges(dev.root, fms, {removal});
 
     std::string list = run_page(dev.root, page_get("/6070")).out;
     EXPECT_EQ(list.find("\"user2\""), std::string::npos);
     EXPECT_NE(list.find("\"user3\""), std::string::npos);
-    EXPECT_EQ(run_page(dev.root, page_post("/6071", new_user("user2"))).out, TEXT + "id=2");
+    run_exchanges(dev.root, fms, {user_row("/6071", new_user("user2"), "id=2", added)});
 }
 
 // Input a page refuses gets no answer, changes no slot and reaches neither the table nor the log.
@@ -269,49 +288,33 @@ TEST(UserPages, RefuseInvalidInputWithoutAnAnswer)
     user_record deleted{};
     deleted.id = 1;
     store(deleted);
-    const std::vector<user_record> before = all_slots();
     const std::string hash = "\"password\":\"" + HASH + "\"";
-    const std::pair<const char *, std::string> cases[] = {
-        {"/6071", ""},
-        {"/6071", "not json"},
-        {"/6071", "{\"name\":\"dave\"," + hash + ",\"permission\":0,\"remotePermission\":0}"},  // no type
-        {"/6071", new_user("dave", ",\"type\":4")},
-        {"/6071", new_user("dave", ",\"type\":-1")},
-        {"/6071", new_user("dave", ",\"type\":\"admin\"")},
-        {"/6071", "{\"name\":\"dave\"," + hash + ",\"type\":0,\"remotePermission\":0}"},  // no permission
-        {"/6071", new_user("dave", ",\"permission\":-2")},
-        {"/6071", "{\"name\":\"dave\"," + hash + ",\"type\":0,\"permission\":0}"},  // no remote permission
-        {"/6071", new_user("dave", ",\"remotePermission\":-5")},
-        {"/6071", new_user("dave", ",\"localLiveView\":4294967296")},
-        {"/6071", "{" + hash + ",\"type\":0,\"permission\":0,\"remotePermission\":0}"},  // no name
-        {"/6071", new_user("")},
-        {"/6071", "{\"name\":\"dave\",\"type\":0,\"permission\":0,\"remotePermission\":0}"},  // no password
-        {"/6071", "{\"name\":\"dave\",\"password\":\"\",\"type\":0,\"permission\":0,\"remotePermission\":0}"},
-        {"/6072", ""},
-        {"/6072", "not json"},
-        {"/6072", "{\"name\":\"x\",\"password\":\"x\"}"},  // no id
-        {"/6072", "{\"id\":100,\"password\":\"x\"}"},
-        {"/6072", "{\"id\":-1,\"password\":\"x\"}"},
-        {"/6072", "{\"id\":\"bob\",\"password\":\"x\"}"},
-        {"/6072", "{\"id\":1,\"password\":\"x\",\"name\":\"ghost\"}"},  // a deleted account stays deleted
-        {"/6072", "{\"id\":7,\"password\":\"x\",\"name\":\"ghost\"}"},  // a slot never used
-        {"/6072", "{\"id\":3,\"type\":4}"},
-        {"/6072", "{\"id\":3,\"type\":-1}"},
-        {"/6072", "{\"id\":3,\"localEvent\":\"yes\"}"},
-        {"/6073", ""},
-        {"/6073", "not json"},
-        {"/6073", "{\"type\":0}"},
-        {"/6073", "{\"id\":3}"},
-        {"/6073", "{\"id\":100,\"type\":0}"},
-        {"/6073", "{\"id\":-1,\"type\":0}"},
-        {"/6073", "{\"id\":3,\"type\":4}"},
-        {"/6073", "{\"id\":3,\"type\":-1}"},
-    };
-    for (const auto &[path, body] : cases)
-        EXPECT_EQ(run_page(dev.root, page_post(path, body)).out, "") << path << " " << body;
-    EXPECT_TRUE(same_slots(all_slots(), before));
+    run_refusals(
+        dev.root, fms,
+        {
+            posts("/6071",
+                  {"", "not json", new_user("dave", ",\"type\":4"), new_user("dave", ",\"type\":-1"),
+                   new_user("dave", ",\"type\":\"admin\""), new_user("dave", ",\"permission\":-2"),
+                   new_user("dave", ",\"remotePermission\":-5"), new_user("dave", ",\"localLiveView\":4294967296"),
+                   new_user(""),
+                   "{\"name\":\"dave\"," + hash + ",\"permission\":0,\"remotePermission\":0}",   // no type
+                   "{\"name\":\"dave\"," + hash + ",\"type\":0,\"remotePermission\":0}",         // no permission
+                   "{\"name\":\"dave\"," + hash + ",\"type\":0,\"permission\":0}",               // no remote permission
+                   "{" + hash + ",\"type\":0,\"permission\":0,\"remotePermission\":0}",            // no name
+                   "{\"name\":\"dave\",\"type\":0,\"permission\":0,\"remotePermission\":0}",  // no password
+                   "{\"name\":\"dave\",\"password\":\"\",\"type\":0,\"permission\":0,\"remotePermission\":0}"}),
+            posts("/6072",
+                  {"", "not json", "{\"id\":100,\"password\":\"x\"}", "{\"id\":-1,\"password\":\"x\"}",
+                   "{\"id\":\"bob\",\"password\":\"x\"}", "{\"id\":3,\"type\":4}", "{\"id\":3,\"type\":-1}",
+                   "{\"id\":3,\"localEvent\":\"yes\"}",
+                   "{\"name\":\"x\",\"password\":\"x\"}",                    // no id
+                   "{\"id\":1,\"password\":\"x\",\"name\":\"ghost\"}",    // a deleted account stays deleted
+                   "{\"id\":7,\"password\":\"x\",\"name\":\"ghost\"}"}),  // a slot never used
+            posts("/6073", {"", "not json", "{\"type\":0}", "{\"id\":3}", "{\"id\":100,\"type\":0}",
+                            "{\"id\":-1,\"type\":0}", "{\"id\":3,\"type\":4}", "{\"id\":3,\"type\":-1}"}),
+        },
+        every_slot);
     EXPECT_EQ(read_user_count(VXDB_MAIN_DB), 2);
-    EXPECT_FALSE(fms.wait_requests(1, 200));
 }
 
 // A database that cannot be written: the error answer, and nothing is announced or logged.
@@ -321,21 +324,17 @@ TEST(UserPages, FailedWriteIsAnErrorAndNothingIsAnnounced)
     fake_main_service fms(dev.root);
     store(account(3, "bob"));
     break_database(dev.root);
-    EXPECT_EQ(run_page(dev.root, page_post("/6071", new_user("carol"))).out, TEXT + "CGI ERROR");
-    EXPECT_EQ(run_page(dev.root, page_post("/6073", "{\"id\":3,\"type\":0}")).out, TEXT + "CGI ERROR");
-    EXPECT_EQ(run_page(dev.root, page_get("/1024")).out, TEXT + "CGI ERROR");
-    EXPECT_FALSE(fms.wait_requests(1, 200));
+    run_exchanges(dev.root, fms,
+                  {user_row("/6071", new_user("carol"), "CGI ERROR"),
+                   user_row("/6073", "{\"id\":3,\"type\":0}", "CGI ERROR"),
+                   {.request = page_get("/1024"), .answer = TEXT_ERROR}});
 }
 
 // ---- "/6077", "/6074", "/1024" ----
 
 TEST(ReloadUsers, AnnouncesTheWholeTable)
 {
-    device dev;
-    fake_main_service fms(dev.root);
-    EXPECT_EQ(run_page(dev.root, page_get("/6077")).out, TEXT + "OK");
-    ASSERT_TRUE(fms.wait_requests(1));
-    expect_table_changed(fms.requests()[0], "");
+    run_exchanges({{.request = page_get("/6077"), .sent = {notifies(USER_TABLE_CHANGED)}, .answer = TEXT + "OK"}});
 }
 
 TEST(OemUsers, ListsTheFactoryAccountsInUseOnlyWhereTheDatabaseExists)

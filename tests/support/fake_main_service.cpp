@@ -124,6 +124,13 @@ void fake_main_service::script_default(fms_script what)
     default_script_ = std::move(what);
 }
 
+void fake_main_service::clear_scripts()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    scripts_.clear();
+    default_script_ = fms_script();
+}
+
 std::vector<fms_request> fake_main_service::requests() const
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -155,6 +162,24 @@ bool fake_main_service::wait_closed_connections(int count, int timeout_ms) const
     return changed_.wait_for(guard, std::chrono::milliseconds(timeout_ms), [&] { return closed_ >= count; });
 }
 
+bool fake_main_service::wait_idle(int timeout_ms) const
+{
+    // A connection the program made before it exited is either accepted already or still waiting in
+    // the listening socket's queue, where poll sees it without taking it.
+    auto nothing_queued = [this] {
+        pollfd listening = {listen_fd_, POLLIN, 0};
+        return listen_fd_ < 0 || poll(&listening, 1, 0) == 0;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::unique_lock<std::mutex> guard(lock_);
+    while (!(closed_ == connections_ && nothing_queued())) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        changed_.wait_for(guard, std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 void fake_main_service::accept_loop()
 {
     for (;;) {
@@ -163,12 +188,17 @@ void fake_main_service::accept_loop()
             continue;
         if (fds[1].revents != 0)
             return;
-        int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-            continue;
-        std::lock_guard<std::mutex> guard(lock_);
-        open_fds_.insert(fd);
-        servers_.emplace_back(&fake_main_service::serve, this, fd, ++connections_);
+        {
+            // Taken and counted under the lock, so that wait_idle never sees a connection that is
+            // neither queued nor counted.
+            std::lock_guard<std::mutex> guard(lock_);
+            int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            open_fds_.insert(fd);
+            servers_.emplace_back(&fake_main_service::serve, this, fd, ++connections_);
+        }
+        changed_.notify_all();
     }
 }
 

@@ -4,8 +4,8 @@
 //
 //     test_root root;
 //     fake_main_service fms(root);
-//     fms.script(3433, fms_script().reply(8433, fms_record(disk)));   // one reply frame
-//     cgi_result r = run_cgi(root, request);                          // the handler talks to fms
+//     fms.script(DISK_LIST, fms_script().reply(reply_of(DISK_LIST), fms_record(disk)));  // one reply frame
+//     cgi_result r = run_cgi(root, request);                                              // the handler talks to fms
 //     ASSERT_TRUE(fms.wait_requests(1));
 //     EXPECT_EQ(fms.requests()[0].payload, fms_record(expected_request));
 //
@@ -79,6 +79,8 @@ public:
 
     void script(int32_t code, fms_script what);
     void script_default(fms_script what);
+    // Forgets every script: no request gets a reply until the next script().
+    void clear_scripts();
 
     // Every request so far, in the order the program sent them (by connection, then arrival).
     std::vector<fms_request> requests() const;
@@ -88,6 +90,9 @@ public:
     // Connections that have ended (closed by either side), and a wait for them.
     int closed_connections() const;
     bool wait_closed_connections(int count, int timeout_ms = 5000) const;
+    // Waits until every connection accepted so far has ended, its requests read and its scripts run:
+    // once a program has exited, nothing more of what it sent on them can still arrive.
+    bool wait_idle(int timeout_ms = 5000) const;
 
 private:
     void accept_loop();
