@@ -12,6 +12,11 @@
 // integer that fits an int (surrounding white space is allowed).
 int get_param_int(const char *path, const char *key, int def);
 
+// As get_param_int, but a read that fails is told apart from a key that is missing: 0 with the stored
+// integer (or `def` for a missing file, table or key, or text that is no integer) in *out; -1 when the
+// database cannot be read (busy past VXDB_BUSY_TIMEOUT_MS, I/O error, not a database), *out untouched.
+int get_param_int_checked(const char *path, const char *key, int def, int *out);
+
 // Copies the stored text, or `def` when the file or key is missing ("" for a null `def`), into
 // `buffer`, cut to size - 1 characters and always terminated. 0 when the stored text was copied, -1
 // when the default was (nothing is written for a null buffer or a size of 0).
