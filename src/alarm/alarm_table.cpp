@@ -1,4 +1,4 @@
 #include "alarm/alarm_module.h"
 
 // Path names in the module's fixed order; each is added here as its handler is built.
-const web_table alarm_table = {nullptr, 0, &alarm_waits};
+const web_table alarm_table = {nullptr, 0, &alarm_waits, web_right::settings, nullptr, 0};

@@ -24,6 +24,10 @@ const web_res *FindWebRes(const char *name);
 // Runs the handler registered for `name` with `data`; does nothing for a null or unknown name.
 void DispatchWebReq(const char *name, const char *data);
 
+// The right the session gate asks for `name`, from the module tables (module_tables.cpp): the
+// module's row for it or its default; `unset` for a name no module table holds.
+web_right WebResRight(const char *name);
+
 // Inspection: the number of slots in use, and the record of slot `index` (null when free).
 int WebResCount();
 const web_res *WebResSlot(int index);

@@ -2,7 +2,8 @@
 //
 // The modules' tables are registered in one place, in the fixed module order, so that each module
 // occupies its own consecutive range of slots whatever order the linker gives the translation units.
-// Referring to every table from here also keeps the linker from dropping a module.
+// Referring to every table from here also keeps the linker from dropping a module. The same order
+// answers which right a page needs.
 #include "alarm/alarm_module.h"
 #include "batch/batch_module.h"
 #include "camera/camera_module.h"
@@ -47,3 +48,13 @@ struct module_registration {
 // Runs before the default-priority constructors of every other unit.
 __attribute__((init_priority(200))) module_registration g_module_registration;
 }  // namespace
+
+web_right WebResRight(const char *name)
+{
+    for (const web_table *table : module_order) {
+        web_right right = web_table_right(*table, name);
+        if (right != web_right::unset)
+            return right;
+    }
+    return web_right::unset;
+}

@@ -1,4 +1,4 @@
 #include "ptz/ptz_module.h"
 
 // Path names in the module's fixed order; each is added here as its handler is built.
-const web_table ptz_table = {nullptr, 0, &ptz_waits};
+const web_table ptz_table = {nullptr, 0, &ptz_waits, web_right::session, nullptr, 0};

@@ -8,6 +8,13 @@ const web_res storage_res[] = {
     {"/6106", on_set_hot_space},  {"/6107", on_rebuild_raid},   {"/6108", on_get_raid_mode},
     {"/6109", on_set_raid_mode},
 };
+
+// Disk settings are the operator's; what destroys recordings (a format, a RAID built, removed,
+// rebuilt, given a spare, or its mode changed) stays with the administrator.
+const web_right_row storage_rights[] = {
+    {"/6102", web_right::admin}, {"/6104", web_right::admin}, {"/6105", web_right::admin},
+    {"/6106", web_right::admin}, {"/6107", web_right::admin}, {"/6109", web_right::admin},
+};
 }  // namespace
 
-const web_table storage_table = {CGI_ROWS(storage_res), &storage_waits};
+const web_table storage_table = {CGI_ROWS(storage_res), &storage_waits, web_right::settings, CGI_ROWS(storage_rights)};

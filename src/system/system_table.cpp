@@ -13,6 +13,16 @@ const web_res system_resources[] = {
     {"/6077", on_cgi_set_user_info},
     {"/1024", on_clear_permission_update},
 };
+
+// Accounts, maintenance and upgrades are the administrator's (the default). The sign-in pages are
+// open; a user may change their own account ("/6072" checks the finer rule itself) and clear their
+// own notice of changed permissions.
+const web_right_row system_rights[] = {
+    {"/1000", web_right::none},
+    {"/1018", web_right::none},
+    {"/6072", web_right::session},
+    {"/1024", web_right::session},
+};
 }  // namespace
 
-const web_table system_table = {CGI_ROWS(system_resources), &system_waits};
+const web_table system_table = {CGI_ROWS(system_resources), &system_waits, web_right::admin, CGI_ROWS(system_rights)};

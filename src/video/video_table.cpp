@@ -1,4 +1,4 @@
 #include "video/video_module.h"
 
 // Path names in the module's fixed order; each is added here as its handler is built.
-const web_table video_table = {nullptr, 0, &video_waits};
+const web_table video_table = {nullptr, 0, &video_waits, web_right::settings, nullptr, 0};

@@ -92,6 +92,54 @@ TEST(RegistryCatalogue, StartUpFillsTheSlotsInModuleAndCatalogueOrder)
     }
 }
 
+// The session gate refuses a page without a right to everybody: every registered page must have one,
+// and a module's rows name only its own pages, once each (a row for a misspelt or moved name would
+// leave the real page on the default).
+TEST(RegistryRights, EveryRegisteredPageHasARight)
+{
+    for (int slot = 0; slot < WebResCount(); ++slot) {
+        ASSERT_NE(WebResSlot(slot), nullptr) << "slot " << slot;
+        EXPECT_NE(WebResRight(WebResSlot(slot)->name), web_right::unset) << WebResSlot(slot)->name;
+    }
+    for (const auto &[module, table] : module_tables) {
+        EXPECT_NE(table->default_right, web_right::unset) << module;
+        std::set<std::string> seen;
+        for (int i = 0; i < table->right_count; ++i) {
+            const web_right_row &row = table->rights[i];
+            const std::string name(row.name, strnlen(row.name, sizeof row.name));
+            EXPECT_TRUE(seen.insert(name).second) << module << " names " << name << " twice";
+            EXPECT_NE(row.right, web_right::unset) << name;
+            bool own = false;
+            for (int r = 0; r < table->count; ++r)
+                own = own || name == table->res[r].name;
+            EXPECT_TRUE(own) << module << " declares a right for " << name << ", which is not its page";
+        }
+    }
+}
+
+TEST(RegistryRights, ARowOverridesTheDefaultAndOnlyTheTablesOwnNamesHaveARight)
+{
+    const web_res res[] = {{"/a", nullptr}, {"/b", nullptr}, {"/123456", nullptr}};
+    const web_right_row rows[] = {{"/b", web_right::none}, {"/c", web_right::admin}};
+    const web_table table = {CGI_ROWS(res), nullptr, web_right::settings, CGI_ROWS(rows)};
+    struct {
+        const char *name;
+        web_right right;
+    } cases[] = {
+        {"/a", web_right::settings}, {"/b", web_right::none},     {"/c", web_right::unset},
+        {"/123456", web_right::settings}, {"/1234567", web_right::unset}, {"/A", web_right::unset},
+        {"", web_right::unset},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(web_table_right(table, c.name), c.right) << c.name;
+    EXPECT_EQ(web_table_right(table, nullptr), web_right::unset);
+
+    // Names outside every module table (the test program's own resources) have none.
+    EXPECT_EQ(WebResRight("/ipcw"), web_right::unset);
+    EXPECT_EQ(WebResRight("/1000"), web_right::none);
+    EXPECT_EQ(WebResRight("/6102"), web_right::admin);
+}
+
 namespace {
 std::vector<std::string> g_calls;
 
