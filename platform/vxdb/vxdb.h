@@ -29,6 +29,10 @@ inline constexpr const char *VXDB_OEM_DB = "/mnt/nand2/oem.db";       // factory
 // How long one call waits for another process's lock before it gives up.
 inline constexpr int VXDB_BUSY_TIMEOUT_MS = 5000;
 
+// For tests of what a caller does when the file stays locked: this process waits `ms` instead (a
+// value below 1 restores VXDB_BUSY_TIMEOUT_MS).
+void vxdb_set_busy_timeout_ms(int ms);
+
 // Closes every connection of this process. The next call opens again. Needed before fork() (a
 // connection must not be shared with a child) and by tests that replace files under the library.
 void vxdb_close_all();

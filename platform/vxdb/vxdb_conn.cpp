@@ -3,8 +3,10 @@
 #include "vxdb/vxdb.h"
 #include "vxrt/vx_path.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -34,6 +36,7 @@ std::mutex g_lock;  // constant-initialised: usable from any static constructor
 // time is up. Short, jittered sleeps give every waiter many chances per lock hand-over. Calls are
 // serialised by g_lock, so one start time serves every connection.
 std::chrono::steady_clock::time_point g_busy_since;
+int g_busy_timeout_ms = VXDB_BUSY_TIMEOUT_MS;
 
 int on_busy(void *, int attempts)
 {
@@ -46,7 +49,7 @@ int on_busy(void *, int attempts)
     auto now = std::chrono::steady_clock::now();
     if (attempts == 0)
         g_busy_since = now;
-    if (now - g_busy_since >= std::chrono::milliseconds(VXDB_BUSY_TIMEOUT_MS))
+    if (now - g_busy_since >= std::chrono::milliseconds(g_busy_timeout_ms))
         return 0;
     usleep(static_cast<useconds_t>(200 + jitter() % 1800));
     return 1;
@@ -166,6 +169,18 @@ sqlite3 *connect_locked(const char *path, bool for_write)
 }
 }  // namespace
 
+bool vxdb_file_absent(const char *path)
+{
+    struct stat st;
+    return path != nullptr && stat(vx_path(path).c_str(), &st) != 0 && errno == ENOENT;
+}
+
+void vxdb_set_busy_timeout_ms(int ms)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_busy_timeout_ms = ms > 0 ? ms : VXDB_BUSY_TIMEOUT_MS;
+}
+
 void vxdb_close_all()
 {
     std::lock_guard<std::mutex> hold(g_lock);
@@ -179,7 +194,8 @@ vxdb_session::vxdb_session(const char *path, bool for_write) : lock_(g_lock)
 
 vxdb_stmt::vxdb_stmt(sqlite3 *db, const char *sql)
 {
-    if (db == nullptr || sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
+    prepared_ = db != nullptr ? sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) : SQLITE_CANTOPEN;
+    if (prepared_ != SQLITE_OK) {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
     }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 // One call's hold on a database: the process-wide lock (calls from the socket library's delivery
 // thread and the main thread are serialised) and the cached connection, or a null `db` when the file
@@ -34,6 +35,9 @@ public:
     vxdb_stmt &operator=(const vxdb_stmt &) = delete;
 
     bool ok() const { return stmt_ != nullptr; }
+    // SQLITE_OK, or why the statement did not prepare: SQLITE_ERROR for a table that is not there,
+    // SQLITE_BUSY, an I/O error or SQLITE_NOTADB when the file could not be read.
+    int prepare_status() const { return prepared_; }
     void bind_text(int slot, const char *value);
     void bind_int(int slot, int64_t value);
     void bind_blob(int slot, const void *data, size_t size);
@@ -45,6 +49,7 @@ public:
 
 private:
     sqlite3_stmt *stmt_ = nullptr;
+    int prepared_ = SQLITE_MISUSE;
 };
 
 // BEGIN IMMEDIATE ... COMMIT: takes the write lock at the start (waiting for it under the busy
@@ -64,6 +69,17 @@ private:
     sqlite3 *db_;
     bool open_ = false;
 };
+
+// Parameter reads of the library's own operations (vxdb_param.cpp). The stored text of `key`: 1 with
+// it in *value (when not null), 0 when the key (or the params table) is not there, -1 when the file
+// cannot be read.
+int vxdb_lookup_param(sqlite3 *db, const char *key, std::string *value);
+// Decimal text to int, white space around it allowed. False for anything else or out of range.
+bool vxdb_parse_int(const std::string &text, int *value);
+
+// True when nothing is at the file's place: a read of it is a read of an empty store. A file that is
+// there but cannot be opened is no such thing.
+bool vxdb_file_absent(const char *path);
 
 // A name that may key rows of the records table: 1 to 63 letters, digits and '_'.
 bool vxdb_valid_table_name(const char *name);

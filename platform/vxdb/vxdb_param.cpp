@@ -10,39 +10,14 @@
 #include <cstring>
 
 namespace {
-// The stored text of `key` into `value`; false when the file, table or key is missing. A NULL value
-// (only another tool can store one) counts as missing.
+// The stored text of `key` into `value`; false when the file, table or key is missing, or the file
+// cannot be read. A NULL value (only another tool can store one) counts as missing.
 bool lookup(const char *path, const char *key, std::string *value)
 {
     if (key == nullptr)
         return false;
     vxdb_session session(path, false);
-    vxdb_stmt stmt(session.db, "SELECT value FROM params WHERE key = ?1");
-    stmt.bind_text(1, key);
-    if (stmt.step() != SQLITE_ROW)
-        return false;
-    const char *text = stmt.column_text(0);
-    if (text == nullptr)
-        return false;
-    if (value != nullptr)
-        value->assign(text);
-    return true;
-}
-
-bool parse_int(const std::string &text, int *value)
-{
-    const char *start = text.c_str();
-    char *end = nullptr;
-    errno = 0;
-    long parsed = strtol(start, &end, 10);
-    if (end == start || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX)
-        return false;
-    while (isspace(static_cast<unsigned char>(*end)))
-        ++end;
-    if (*end != '\0')
-        return false;
-    *value = static_cast<int>(parsed);
-    return true;
+    return vxdb_lookup_param(session.db, key, value) == 1;
 }
 
 int store(const char *path, const char *key, const char *value)
@@ -64,9 +39,32 @@ int get_param_int(const char *path, const char *key, int def)
 {
     std::string text;
     int value = 0;
-    if (lookup(path, key, &text) && parse_int(text, &value))
+    if (lookup(path, key, &text) && vxdb_parse_int(text, &value))
         return value;
     return def;
+}
+
+int get_param_int_checked(const char *path, const char *key, int def, int *out)
+{
+    if (key == nullptr || out == nullptr || path == nullptr || path[0] == '\0')
+        return -1;
+    std::string text;
+    int found = 0;
+    {
+        vxdb_session session(path, false);
+        if (session.db != nullptr) {
+            found = vxdb_lookup_param(session.db, key, &text);
+        } else {
+            found = vxdb_file_absent(path) ? 0 : -1;  // a file that cannot be opened is no missing key
+        }
+    }
+    if (found < 0)
+        return -1;
+    int value = def;
+    if (found == 0 || !vxdb_parse_int(text, &value))
+        value = def;
+    *out = value;
+    return 0;
 }
 
 int get_param_value(const char *path, const char *key, char *buffer, size_t size, const char *def)
@@ -127,4 +125,39 @@ int vxdb_param_list(const char *path, void (*visit)(const char *key, const char 
         ++count;
     }
     return rc == SQLITE_DONE ? count : -1;
+}
+
+int vxdb_lookup_param(sqlite3 *db, const char *key, std::string *value)
+{
+    vxdb_stmt stmt(db, "SELECT value FROM params WHERE key = ?1");
+    if (!stmt.ok())
+        return stmt.prepare_status() == SQLITE_ERROR ? 0 : -1;  // SQLITE_ERROR: no params table yet
+    stmt.bind_text(1, key);
+    int rc = stmt.step();
+    if (rc == SQLITE_DONE)
+        return 0;
+    if (rc != SQLITE_ROW)
+        return -1;
+    const char *text = stmt.column_text(0);
+    if (text == nullptr)
+        return 0;
+    if (value != nullptr)
+        value->assign(text);
+    return 1;
+}
+
+bool vxdb_parse_int(const std::string &text, int *value)
+{
+    const char *start = text.c_str();
+    char *end = nullptr;
+    errno = 0;
+    long parsed = strtol(start, &end, 10);
+    if (end == start || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX)
+        return false;
+    while (isspace(static_cast<unsigned char>(*end)))
+        ++end;
+    if (*end != '\0')
+        return false;
+    *value = static_cast<int>(parsed);
+    return true;
 }

@@ -1,9 +1,11 @@
 #include "vxdb/vxdb_record.h"
 
 #include "vxdb/vxdb_conn.h"
+#include "vxdb/vxdb_txn.h"
 
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -302,4 +304,146 @@ int vxdb_for_each(const char *path, const vxdb_kind &kind, void (*visit)(int ind
         ++n;
     }
     return rc == SQLITE_DONE ? n : -1;
+}
+
+// ---- Transactions (vxdb_txn.h) ----
+
+int vxdb_txn::read(int index, void *record)
+{
+    if (record == nullptr)
+        return fail();
+    memset(record, 0, kind_.size);
+    set_index(kind_, record, index);
+    if (!in_range(kind_, index) || db_ == nullptr)
+        return 1;
+    vxdb_stmt stmt(db_, "SELECT data FROM records WHERE kind = ?1 AND idx = ?2");
+    if (!stmt.ok())
+        return !writable_ && stmt.prepare_status() == SQLITE_ERROR ? 1 : fail();  // no table yet
+    stmt.bind_text(1, key_);
+    stmt.bind_int(2, index);
+    int rc = stmt.step();
+    if (rc == SQLITE_DONE)
+        return 1;
+    if (rc != SQLITE_ROW)
+        return fail();
+    fill(kind_, record, stmt, 0, index);
+    return 0;
+}
+
+int vxdb_txn::read_slots(void *records, int capacity)
+{
+    if (records == nullptr || capacity < 0)
+        return fail();
+    int64_t slots = static_cast<int64_t>(kind_.last) - kind_.first + 1;
+    int n = slots < capacity ? static_cast<int>(slots) : capacity;
+    auto slot = [&](int64_t index) {
+        return static_cast<unsigned char *>(records) + static_cast<size_t>(index - kind_.first) * kind_.size;
+    };
+    for (int i = 0; i < n; ++i) {
+        memset(slot(kind_.first + i), 0, kind_.size);
+        set_index(kind_, slot(kind_.first + i), kind_.first + i);
+    }
+    if (db_ == nullptr || n == 0)
+        return n;
+    vxdb_stmt stmt(db_, "SELECT idx, data FROM records WHERE kind = ?1 AND idx BETWEEN ?2 AND ?3");
+    if (!stmt.ok())
+        return !writable_ && stmt.prepare_status() == SQLITE_ERROR ? n : fail();
+    stmt.bind_text(1, key_);
+    stmt.bind_int(2, kind_.first);
+    stmt.bind_int(3, static_cast<int64_t>(kind_.first) + n - 1);
+    int rc;
+    while ((rc = stmt.step()) == SQLITE_ROW) {
+        int index = static_cast<int>(stmt.column_int(0));
+        fill(kind_, slot(index), stmt, 1, index);
+    }
+    return rc == SQLITE_DONE ? n : fail();
+}
+
+int vxdb_txn::write_at(int index, const void *record)
+{
+    if (!writable_ || record == nullptr || !in_range(kind_, index))
+        return fail();
+    std::vector<unsigned char> data(static_cast<const unsigned char *>(record),
+                                    static_cast<const unsigned char *>(record) + kind_.size);
+    set_index(kind_, data.data(), index);
+    vxdb_stmt stmt(db_, INSERT_ROW);
+    return insert(stmt, key_, index, data.data(), data.size()) == 0 ? 0 : fail();
+}
+
+int vxdb_txn::write(const void *record)
+{
+    if (record == nullptr || kind_.index_offset == VXDB_NO_INDEX)
+        return fail();
+    return write_at(index_of(kind_, record), record);
+}
+
+int vxdb_txn::remove(int index)
+{
+    if (!writable_)
+        return fail();
+    vxdb_stmt stmt(db_, "DELETE FROM records WHERE kind = ?1 AND idx = ?2");
+    stmt.bind_text(1, key_);
+    stmt.bind_int(2, index);
+    return stmt.step() == SQLITE_DONE ? 0 : fail();
+}
+
+int vxdb_txn::param_int(const char *key, int def, int *out)
+{
+    if (key == nullptr || out == nullptr)
+        return fail();
+    std::string text;
+    int found = db_ != nullptr ? vxdb_lookup_param(db_, key, &text) : 0;
+    if (found < 0)
+        return fail();
+    int value = def;
+    if (found == 0 || !vxdb_parse_int(text, &value))
+        value = def;
+    *out = value;
+    return 0;
+}
+
+namespace {
+int run_txn(const char *path, const vxdb_kind &kind, vxdb_txn_fn fn, void *context, const char *table, bool writable)
+{
+    const char *key = row_key(kind, table);
+    if (key == nullptr || fn == nullptr)
+        return -1;
+    vxdb_session session(path, writable);
+    if (session.db == nullptr) {
+        if (writable || !vxdb_file_absent(path))
+            return -1;
+        vxdb_txn txn(nullptr, kind, key, false);
+        int rc = fn(txn, context);
+        return txn.failed() ? -1 : rc;
+    }
+    if (writable) {
+        vxdb_write_txn write(session.db);
+        if (!write.ok())
+            return -1;
+        vxdb_txn txn(session.db, kind, key, true);
+        int rc = fn(txn, context);
+        if (txn.failed())
+            return -1;
+        if (rc != 0)
+            return rc;  // rolled back by `write`
+        return write.commit();
+    }
+    if (sqlite3_exec(session.db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return -1;
+    vxdb_txn txn(session.db, kind, key, false);
+    int rc = fn(txn, context);
+    if (sqlite3_exec(session.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(session.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return txn.failed() ? -1 : rc;
+}
+}  // namespace
+
+int vxdb_update(const char *path, const vxdb_kind &kind, vxdb_txn_fn fn, void *context, const char *table)
+{
+    return run_txn(path, kind, fn, context, table, true);
+}
+
+int vxdb_view(const char *path, const vxdb_kind &kind, vxdb_txn_fn fn, void *context, const char *table)
+{
+    return run_txn(path, kind, fn, context, table, false);
 }
