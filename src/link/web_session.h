@@ -2,7 +2,9 @@
 // session gate looks up for every request, and the session the gate let through, for handlers.
 //
 // Only used when the device's commissioning has switched the gate on (parameter "web_session_check"
-// = 1); with it off, nothing here is read or written and every page behaves as before.
+// = 1); with it off, nothing here is read or written and every page behaves as before, except that an
+// account change still updates or ends sessions stored earlier: none may outlive its account when the
+// gate is switched on again.
 #pragma once
 
 #include <cstddef>
