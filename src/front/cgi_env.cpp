@@ -41,6 +41,8 @@ const env_variable cgi_variables[] = {
     {&cgiUserAgent, "HTTP_USER_AGENT"},
     {&cgiReferrer, "HTTP_REFERER"},
     {&cgiCookie, "HTTP_COOKIE"},
+    {&cgiSecFetchSite, "HTTP_SEC_FETCH_SITE"},
+    {&cgiOrigin, "HTTP_ORIGIN"},
 };
 
 const char *env_or_empty(const char *name)

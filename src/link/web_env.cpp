@@ -20,5 +20,7 @@ const char *cgiAccept = "";
 const char *cgiUserAgent = "";
 const char *cgiReferrer = "";
 const char *cgiCookie = "";
+const char *cgiSecFetchSite = "";
+const char *cgiOrigin = "";
 
 FILE *cgiOut;

@@ -25,6 +25,8 @@ extern const char *cgiAccept;
 extern const char *cgiUserAgent;
 extern const char *cgiReferrer;
 extern const char *cgiCookie;
+extern const char *cgiSecFetchSite;  // HTTP_SEC_FETCH_SITE
+extern const char *cgiOrigin;        // HTTP_ORIGIN
 
 extern FILE *cgiOut;  // the response
 
