@@ -6,6 +6,8 @@
 #include "link/web_json.h"
 #include "link/web_oplog.h"
 #include "link/web_request.h"
+#include "link/web_session.h"
+#include "system/login_guard.h"
 #include "system/session.h"
 #include "system/system_codes.h"
 #include "system/system_module.h"
@@ -17,13 +19,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <strings.h>
 
 namespace {
 constexpr int LOGIN_REFUSED = -1;
 constexpr int LOGIN_NOT_HERE = -2;  // an account of a type that may not use the web interface
 
-constexpr int MAIL_COOKIE_SECONDS = 600;
+constexpr int MAIL_COOKIE_SECONDS = 600;  // also the life of the e-mail link's session
 
 // The login request: the name and the password hash as the page computed it.
 struct login_request {
@@ -75,12 +78,45 @@ int check_login(const login_request &login, user_record *user)
     return strncasecmp(user->password, login.md5, sizeof user->password) == 0 ? user->type : LOGIN_REFUSED;
 }
 
-// The session and the device facts that follow the account in the login answer.
-int add_session_facts(json_object *answer)
+// The session gate's parameter: 1 on (any value but 0), 0 off or absent, -1 when it cannot be read.
+int session_gate_state()
 {
-    char session_id[SESSION_ID_SIZE];
-    if (get_session_id(session_id) != 0)
+    int check = 0;
+    if (get_param_int_checked(VXDB_MAIN_DB, "web_session_check", 0, &check) != 0)
         return -1;
+    return check != 0 ? 1 : 0;
+}
+
+// Stores the session a login hands out, for the gate to find. 0, or -1.
+int store_session(const char *session_id, int32_t user_id, const char *name, int32_t type, int32_t remote_settings,
+                  int lifetime_s, time_t now)
+{
+    web_session session{};
+    session.user_id = user_id;
+    snprintf(session.id, sizeof session.id, "%s", session_id);
+    snprintf(session.name, sizeof session.name, "%s", name);
+    snprintf(session.address, sizeof session.address, "%s", cgiRemoteAddr != nullptr ? cgiRemoteAddr : "");
+    session.type = type;
+    session.remote_settings = remote_settings;
+    session.lifetime_s = lifetime_s;
+    session.created = now;
+    session.last_seen = now;
+    return web_session_store(&session);
+}
+
+int store_login_session(const char *session_id, const user_record &user, time_t now)
+{
+    int lifetime_s = WEB_SESSION_MAX_S;
+    if (get_param_int_checked(VXDB_MAIN_DB, "web_session_max_s", WEB_SESSION_MAX_S, &lifetime_s) != 0)
+        return -1;
+    if (lifetime_s <= 0)
+        lifetime_s = WEB_SESSION_MAX_S;
+    return store_session(session_id, user.id, user.name, user.type, user.remoteSettings, lifetime_s, now);
+}
+
+// The session and the device facts that follow the account in the login answer.
+void add_session_facts(json_object *answer, const char *session_id)
+{
     char hardware[32], software[256], model[256];
     get_param_value(VXDB_MAIN_DB, "hardware_version", hardware, sizeof hardware, "V1.1");
     get_param_value(VXDB_MAIN_DB, "software_version", software, sizeof software, "7x.7.0.9");
@@ -93,17 +129,17 @@ int add_session_facts(json_object *answer)
     json_object_object_add(answer, "hardwareVersion", json_object_new_string(hardware));
     json_object_object_add(answer, "softwareVersion", json_object_new_string(software));
     json_object_object_add(answer, "model", json_object_new_string(model));
-    return 0;
 }
 
-// The login's operation-log record: there is no session cookie yet, so the login name stands in.
-void send_login_log(const char *login_name)
+// The login's operation-log record, of a login or a refused one: there is no session yet, so the
+// login name stands in.
+void send_login_log(const oplog_kind &kind, const char *login_name)
 {
     operation_log record;
     cgi_init_log_info(&record);
-    record.main_type = LOG_LOGIN.main_type;
-    record.sub_type = LOG_LOGIN.sub_type;
-    record.parameter_type = LOG_LOGIN.parameter_type;
+    record.main_type = kind.main_type;
+    record.sub_type = kind.sub_type;
+    record.parameter_type = kind.parameter_type;
     memset(record.user, 0, sizeof record.user);
     snprintf(record.user, sizeof record.user, "%s", login_name);
     cgi_send_log_record(on_system_ipc_callback, &record);
@@ -116,10 +152,21 @@ int on_user_login_from_mail_cb(int count, const void *payload)
     int32_t status = 0;
     cgi_reply_result(count, payload, &status);
     if (status == 0) {
+        // With the gate on, the link's session is a stored one, so the pages it opens pass the gate.
+        char session_id[SESSION_ID_SIZE] = "0";
+        const int gate = session_gate_state();
+        if (gate < 0 || (gate == 1 && (get_session_id(session_id) != 0 ||
+                                       store_session(session_id, WEB_SESSION_TEMP_USER, "temp", 2, 0,
+                                                     MAIL_COOKIE_SECONDS, time(nullptr)) != 0))) {
+            cgi_error_to_webserver(CGI_TEXT);
+            return CGI_REPLY_ANSWERED;
+        }
         char domain[COOKIE_DOMAIN_SIZE];
         mail_cookie_domain(cgiServerAddr, domain);
-        for (const cookie &c : mail_cookies)
-            cgiHeaderCookieSetString(c.name, c.value, MAIL_COOKIE_SECONDS, "/", domain);
+        for (const cookie &c : mail_cookies) {
+            const char *value = strcmp(c.name, "sessionId") == 0 ? session_id : c.value;
+            cgiHeaderCookieSetString(c.name, value, MAIL_COOKIE_SECONDS, "/", domain);
+        }
         cgiHeaderLocation("../../html/index.html");
     } else {
         cgiHeaderLocation("../../html/home.html");
@@ -144,20 +191,40 @@ void on_user_login(const char *data)
         return;  // the login page expects no answer to an unreadable body
     config_ssl_params();
 
+    // With the gate on, a login is stored as a session, and an address that keeps guessing is held
+    // back: refused as a wrong password is, without comparing anything.
+    const int gate = session_gate_state();
+    const time_t now = time(nullptr);
+    bool counted = false;
+    int held = 0;
+    if (gate < 0 || (gate == 1 && (held = login_guard_held(cgiRemoteAddr, login.userName, now, &counted)) < 0)) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+
     user_record user{};
-    const int type = check_login(login, &user);
+    const int type = held ? LOGIN_REFUSED : check_login(login, &user);
     json_ptr answer(json_object_new_object());
     if (type < 0) {
+        if (gate == 1) {
+            if (!held)
+                login_guard_refused(cgiRemoteAddr, login.userName, now);  // the refusal stands either way
+            send_login_log(LOG_LOGIN_REFUSED, login.userName);
+        }
         json_object_object_add(answer.get(), "type", json_object_new_int(type));
         cgi_answer_json_as_text(answer.get());
         return;
     }
     json_add_fields(answer.get(), login_answer_keys, &user);
-    if (add_session_facts(answer.get()) != 0) {
+    char session_id[SESSION_ID_SIZE];
+    if (get_session_id(session_id) != 0 || (gate == 1 && store_login_session(session_id, user, now) != 0)) {
         cgi_error_to_webserver(CGI_TEXT);
         return;
     }
-    send_login_log(login.userName);
+    if (counted)
+        login_guard_passed(cgiRemoteAddr, login.userName);
+    add_session_facts(answer.get(), session_id);
+    send_login_log(LOG_LOGIN, login.userName);
     cgi_answer_json_as_text(answer.get());
 }
 

@@ -14,5 +14,6 @@ constexpr int32_t LOG_SEARCH = 3495;          // log query; reply: operation_log
 constexpr int32_t DIAGNOSIS_EXPORT = 3528;
 
 constexpr oplog_kind LOG_LOGIN = {4, 201, 900};
+constexpr oplog_kind LOG_LOGIN_REFUSED = {4, 229, 900};  // user: the name the login was tried with
 constexpr oplog_kind LOG_USER_ADDED = {4, 204, 921};
 constexpr oplog_kind LOG_USER_DELETED = {4, 204, 922};

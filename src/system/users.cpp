@@ -6,7 +6,9 @@
 #include "link/web_ipc.h"
 #include "link/web_json.h"
 #include "link/web_oplog.h"
+#include "link/web_refusal.h"
 #include "link/web_request.h"
+#include "link/web_session.h"
 #include "system/system_codes.h"
 #include "system/system_module.h"
 #include "system/user_db.h"
@@ -104,6 +106,36 @@ bool name_taken(const char *name, int own_id)
     return other.id != -1 && other.id != own_id;
 }
 
+// Whether the request's session may make this change: with the gate on, an administrator may change
+// any account in every way; any other session only its own name and password.
+bool may_change(json_object *request, int32_t id)
+{
+    const web_session *session = web_current_session();
+    if (session == nullptr || session->type == 0)
+        return true;
+    if (id != session->user_id)
+        return false;
+    for (const json_field &field : user_settings_keys) {
+        if (json_object_object_get_ex(request, field.key, nullptr))
+            return false;
+    }
+    // Not stored by a change, but asking for them is asking for rights all the same.
+    for (const char *key : {"permission", "remotePermission"}) {
+        if (json_object_object_get_ex(request, key, nullptr))
+            return false;
+    }
+    return true;
+}
+
+// Stored sessions take the account's new state (a freed or disabled account's sessions end). Kept up
+// also with the gate off, so no session outlives its account when the gate is switched on again;
+// only with the gate on does a failure change the answer.
+bool sessions_follow(const user_record &account)
+{
+    const int rc = web_session_account_changed(account.id, account.enable == 1, account.type, account.remoteSettings);
+    return rc == 0 || web_current_session() == nullptr;
+}
+
 template <typename Record> bool in_use(const Record &account)
 {
     return account.enable != 0;
@@ -155,8 +187,13 @@ void on_set_user_info(const char *data)
     json_ptr request(get_request_tokener_json_object(data));
     user_change change{};
     user_record user{};
-    if (json_read_fields(request.get(), user_change_keys, &change) != 0 ||
-        read_user(VXDB_MAIN_DB, &user, change.id) != 0 || user.enable != 1 ||
+    if (json_read_fields(request.get(), user_change_keys, &change) != 0)
+        return;
+    if (!may_change(request.get(), change.id)) {
+        cgi_refuse_forbidden("an account change that needs an administrator", web_current_session()->name);
+        return;
+    }
+    if (read_user(VXDB_MAIN_DB, &user, change.id) != 0 || user.enable != 1 ||
         json_read_fields(request.get(), user_settings_keys, &user) != 0)
         return;
     if (change.name[0] != '\0') {
@@ -174,6 +211,10 @@ void on_set_user_info(const char *data)
         return;
     }
     notify_user_table_changed(&user.id);
+    if (!sessions_follow(user)) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
     cgi_answer_text("OK");
 }
 
@@ -191,6 +232,10 @@ void on_del_user_info(const char *data)
     }
     notify_user_table_changed(&blank.id);
     cgi_send_operation_log(on_system_ipc_callback, LOG_USER_DELETED, 0);
+    if (!sessions_follow(blank)) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
     cgi_answer_text("OK");
 }
 

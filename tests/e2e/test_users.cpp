@@ -7,6 +7,7 @@
 #include "vxdb/vxdb_param.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <string>
@@ -73,12 +74,18 @@ exchange_row change(int id, const std::string &body, const user_record &changed)
     return row;
 }
 
-// Makes the main database unusable: every read fails, every write fails.
+// Makes every write to the main database fail while reads go on: a file that cannot be read at all
+// is refused before any page runs (the session gate cannot tell whether it is off).
 void break_database(const test_root &root)
 {
     vxdb_close_all();
-    std::filesystem::remove(root.file(VXDB_MAIN_DB));
-    std::filesystem::create_directories(root.file(VXDB_MAIN_DB));
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(root.file(VXDB_MAIN_DB).c_str(), &db), SQLITE_OK);
+    const char *refuse_writes =
+        "CREATE TRIGGER no_record_writes BEFORE INSERT ON records BEGIN SELECT RAISE(ABORT, 'broken'); END;"
+        "CREATE TRIGGER no_param_writes BEFORE INSERT ON params BEGIN SELECT RAISE(ABORT, 'broken'); END;";
+    EXPECT_EQ(sqlite3_exec(db, refuse_writes, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
 }
 
 const std::string admin_object =
