@@ -1,10 +1,13 @@
 // The log-in pages through the real program: the password check of "/1000" with its answer and
 // operation-log record, and the e-mail link of "/1018" with its cookies and redirects.
 #include "e2e/system_pages.h"
+#include "link/web_session.h"
 #include "system/system_codes.h"
 #include "vxdb/vxdb_param.h"
+#include "vxdb/vxdb_record.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cctype>
 #include <ctime>
@@ -298,4 +301,107 @@ TEST(MailLogin, NoUsableReplyGivesTheTextErrorForm)
          .sent = {asks(MAIL_LINK_CHECK, link)},
          .answer = TEXT_ERROR},
     });
+}
+
+// ---- With the session gate on ----
+
+namespace {
+web_session stored_session(const std::string &id)
+{
+    vxdb_close_all();
+    web_session s{};
+    EXPECT_EQ(web_session_find(id.c_str(), time(nullptr), &s), 0) << id;
+    return s;
+}
+
+int stored_sessions()
+{
+    vxdb_close_all();
+    return vxdb_count(VXDB_MAIN_DB, *vxdb_find_kind("web_session"));
+}
+}  // namespace
+
+// The answer is the one without the gate, but for its fresh id, which names a stored session; with
+// the gate off nothing is stored.
+TEST(Login, WithTheGateOnTheLoginStoresItsSession)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account_with_rights(4, "admin", 1));
+    const std::string body = login_body("admin", HASH);
+
+    std::string off = run_page(dev.root, page_post("/1000", body)).out;
+    take_session_id(&off);
+    EXPECT_EQ(stored_sessions(), 0);
+
+    set_param_int(VXDB_MAIN_DB, "web_session_check", 1);
+    set_param_int(VXDB_MAIN_DB, "web_session_max_s", 7200);
+    const time_t before = time(nullptr);
+    std::string on = run_page(dev.root, page_post("/1000", body)).out;
+    const std::string id = take_session_id(&on);
+    EXPECT_EQ(on, off);
+    ASSERT_TRUE(is_session_id(id)) << id;
+
+    web_session s = stored_session(id);
+    EXPECT_EQ(s.user_id, 4);
+    EXPECT_STREQ(s.name, "admin");
+    EXPECT_EQ(s.type, 1);
+    EXPECT_EQ(s.remote_settings, 28);
+    EXPECT_STREQ(s.address, "127.0.0.1");
+    EXPECT_EQ(s.lifetime_s, 7200);
+    EXPECT_GE(s.created, before);
+    EXPECT_EQ(s.last_seen, s.created);
+
+    ASSERT_TRUE(fms.wait_requests(2));
+    expect_logged(fms.requests()[1], LOG_LOGIN, "admin");
+}
+
+// A session that cannot be stored is no login: the error form, and no log record.
+TEST(Login, WithTheGateOnASessionThatCannotBeStoredIsAnError)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account(0, "admin"));
+    set_param_int(VXDB_MAIN_DB, "web_session_check", 1);
+    vxdb_close_all();
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(dev.file(VXDB_MAIN_DB).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TRIGGER no_sessions BEFORE INSERT ON records WHEN NEW.kind = 'web_session'"
+                           " BEGIN SELECT RAISE(ABORT, 'full'); END",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    run_exchanges(dev.root, fms, {{.request = page_post("/1000", login_body("admin", HASH)), .answer = TEXT_ERROR}});
+}
+
+// The e-mail link's cookies carry the id of a stored temporary session instead of "0".
+TEST(MailLogin, WithTheGateOnTheLinkOpensATemporarySession)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    set_param_int(VXDB_MAIN_DB, "web_session_check", 1);
+    fms.script(MAIL_LINK_CHECK, fms_script().reply(reply_of(MAIL_LINK_CHECK), fms_int(0)));
+    const time_t before = time(nullptr);
+    std::vector<std::string> lines = header_lines(run_page(dev.root, mail_link("nvr.local")).out);
+    ASSERT_EQ(lines.size(), 8u);
+
+    const std::string start = "Set-Cookie: sessionId=";
+    ASSERT_EQ(lines[3].rfind(start, 0), 0u) << lines[3];
+    const std::string id = lines[3].substr(start.size(), lines[3].find(';') - start.size());
+    ASSERT_TRUE(is_session_id(id)) << id;
+    for (int i : {0, 1, 2, 4}) {
+        const std::string cookie = std::string("Set-Cookie: ") + mail_cookies[i][0] + "=" + mail_cookies[i][1] + ";";
+        EXPECT_EQ(lines[i].rfind(cookie, 0), 0u) << lines[i];
+    }
+    EXPECT_EQ(lines[5], "Location: ../../html/index.html");
+
+    web_session s = stored_session(id);
+    EXPECT_EQ(s.user_id, WEB_SESSION_TEMP_USER);
+    EXPECT_STREQ(s.name, "temp");
+    EXPECT_EQ(s.type, 2);
+    EXPECT_EQ(s.remote_settings, 0);
+    EXPECT_EQ(s.lifetime_s, 600);
+    EXPECT_GE(s.created, before);
+    EXPECT_EQ(web_session_find(id.c_str(), s.created + 601, &s), 1) << "lives ten minutes";
 }
