@@ -1,6 +1,7 @@
 #include "front/intake.h"
 #include "front/cgic.h"
 #include "front/dispatchreq.h"
+#include "front/session_gate.h"
 #include "vxrt/vx_path.h"
 #include "vxrt/vx_spawn.h"
 
@@ -184,6 +185,8 @@ void cgiDealUpload()
 int cgi_main()
 {
     cgiCaptureEnvironment();
+    if (!cgi_session_gate())
+        return 0;
 
     if (strcasecmp(cgiRequestMethod, "post") == 0) {
         if (strcasecmp(cgiContentType, "multipart/form-data") == 0) {

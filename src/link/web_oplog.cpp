@@ -1,6 +1,9 @@
 #include "link/web_oplog.h"
 #include "link/web_env.h"
 #include "link/web_ipc.h"
+#include "link/web_session.h"
+
+#include <cstdio>
 
 #include <cstring>
 
@@ -34,7 +37,11 @@ int cgi_init_log_info(operation_log *record)
     memset(record, 0, sizeof *record);
     record->main_type = 4;
     record->remote = 1;
-    get_current_username(record->user, sizeof record->user);
+    // Behind the session gate the name is the session's: the cookie is whatever the client wrote.
+    if (const web_session *session = web_current_session())
+        snprintf(record->user, sizeof record->user, "%.*s", static_cast<int>(sizeof session->name), session->name);
+    else
+        get_current_username(record->user, sizeof record->user);
     strncpy(record->ip, cgiRemoteAddr, sizeof record->ip - 1);
     return 0;
 }

@@ -7,8 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Zeroes the record and fills main type 4, remote flag 1, the client address and the user name of
-// the session cookie. 0, or -1 for a null record.
+// Zeroes the record and fills main type 4, remote flag 1, the client address and the user name: that
+// of the session the gate let through, else (gate off) that of the "userName" cookie. 0, or -1 for a
+// null record.
 int cgi_init_log_info(operation_log *record);
 
 // The "userName" item of the request cookie, cut to size - 1 characters. 0, or -1 when the buffer is

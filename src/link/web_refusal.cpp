@@ -1,6 +1,7 @@
 #include "link/web_refusal.h"
 #include "link/web_env.h"
 #include "link/web_log.h"
+#include "link/web_session.h"
 
 #include <cstdio>
 
@@ -45,4 +46,10 @@ void cgi_refuse_unauthorized(const char *reason, const char *user)
 void cgi_refuse_forbidden(const char *reason, const char *user)
 {
     refuse("403 Forbidden", "FORBIDDEN", reason, user);
+}
+
+void cgi_refuse_forbidden(const char *reason)
+{
+    const web_session *session = web_current_session();
+    refuse("403 Forbidden", "FORBIDDEN", reason, session != nullptr ? session->name : nullptr);
 }

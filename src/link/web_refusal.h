@@ -14,3 +14,5 @@ void cgi_refuse_unauthorized(const char *reason, const char *user = nullptr);
 // "Status: 403 Forbidden", "FORBIDDEN" as plain text.
 void cgi_refuse_forbidden(const char *reason, const char *user);
 
+// The same for a handler behind the gate: the user is that of web_current_session().
+void cgi_refuse_forbidden(const char *reason);
