@@ -3,13 +3,15 @@
 // refuses without an answer and without writing anything.
 #include "e2e/page_table.h"
 #include "e2e/system_pages.h"
+#include "link/web_session.h"
 #include "system/system_codes.h"
 #include "vxdb/vxdb_param.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <filesystem>
+#include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -335,6 +337,63 @@ TEST(UserPages, FailedWriteIsAnErrorAndNothingIsAnnounced)
                   {user_row("/6071", new_user("carol"), "CGI ERROR"),
                    user_row("/6073", "{\"id\":3,\"type\":0}", "CGI ERROR"),
                    {.request = page_get("/1024"), .answer = TEXT_ERROR}});
+}
+
+// ---- Sessions of changed accounts ----
+
+namespace {
+// A stored session of account `user_id`; its id is the account's slot in 32 digits plus `n`.
+std::string open_session(int32_t user_id, const char *name, int32_t type, int n = 0)
+{
+    web_session s{};
+    s.user_id = user_id;
+    snprintf(s.id, sizeof s.id, "%031d%d", user_id, n);
+    snprintf(s.name, sizeof s.name, "%s", name);
+    s.type = type;
+    s.remote_settings = 0;
+    s.lifetime_s = WEB_SESSION_MAX_S;
+    s.created = s.last_seen = time(nullptr);
+    EXPECT_EQ(web_session_store(&s), 0);
+    vxdb_close_all();
+    return s.id;
+}
+
+// The stored session's type and settings flag as "type/flag", or "none".
+std::string session_state(const std::string &id)
+{
+    vxdb_close_all();
+    web_session s{};
+    if (web_session_find(id.c_str(), time(nullptr), &s) != 0)
+        return "none";
+    return std::to_string(s.type) + "/" + std::to_string(s.remote_settings);
+}
+}  // namespace
+
+// Changing an account gives its sessions the new type and settings flag, deleting it ends them; the
+// sessions of other accounts stay as they were. Also with the gate off: a session stored earlier must
+// not outlive its account once the gate is on again.
+TEST(UserPages, SessionsFollowAChangedOrDeletedAccount)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account(3, "bob", HASH, 1));
+    store(account(5, "carol", HASH, 1));
+    const std::string bob_1 = open_session(3, "bob", 1, 1), bob_2 = open_session(3, "bob", 1, 2);
+    const std::string carol = open_session(5, "carol", 1);
+
+    run_exchanges(dev.root, fms,
+                  {user_row("/6072", "{\"id\":3,\"type\":2,\"remoteSettings\":1}", "OK",
+                            {notifies(USER_TABLE_CHANGED, fms_int(3))})});
+    EXPECT_EQ(session_state(bob_1), "2/1");
+    EXPECT_EQ(session_state(bob_2), "2/1");
+    EXPECT_EQ(session_state(carol), "1/0");
+
+    run_exchanges(dev.root, fms,
+                  {user_row("/6073", "{\"id\":3,\"type\":2}", "OK",
+                            {notifies(USER_TABLE_CHANGED, fms_int(3)), logs(LOG_USER_DELETED)})});
+    EXPECT_EQ(session_state(bob_1), "none");
+    EXPECT_EQ(session_state(bob_2), "none");
+    EXPECT_EQ(session_state(carol), "1/0");
 }
 
 // ---- "/6077", "/6074", "/1024" ----
