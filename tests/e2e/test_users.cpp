@@ -429,3 +429,49 @@ TEST(PermissionUpdate, IsClearedInTheDatabase)
     vxdb_close_all();
     EXPECT_EQ(get_param_int(VXDB_MAIN_DB, "permission_update", 5), 0);
 }
+
+// With the gate on, a session that is not an administrator's may change its own account's name and
+// password, nothing else and no other account; an administrator's may change anything.
+TEST(ChangeUser, WithTheGateOnOnlyAnAdministratorChangesMoreThanOwnNameAndPassword)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account(0, "admin", HASH, 0));
+    store(account(3, "bob", HASH, 1));
+    set_param_int(VXDB_MAIN_DB, "web_session_check", 1);
+    const std::string admin = open_session(0, "admin", 0), bob = open_session(3, "bob", 1);
+    auto as = [](const std::string &id, const char *name, const std::string &body) {
+        cgi_request request = page_post("/6072", body);
+        for (auto &[variable, value] : request.env) {
+            if (variable == "HTTP_COOKIE")
+                value = "sessionId=" + id + "; userName=" + name;
+        }
+        return request;
+    };
+
+    const std::string before = all_slots();
+    for (const std::string &body : {"{\"id\":0,\"password\":\"" + HASH + "\"}", std::string("{\"id\":3,\"type\":0}"),
+                                    std::string("{\"id\":3,\"remoteSettings\":1}"),
+                                    std::string("{\"id\":3,\"localliveview\":\"1111\"}"),
+                                    std::string("{\"id\":3,\"name\":\"bobby\",\"permission\":5}")}) {
+        vxdb_close_all();
+        cgi_result r = run_cgi(dev.root, as(bob, "bob", body));
+        EXPECT_EQ(r.out, "Status: 403 Forbidden\r\nContent-type: text/plain\r\n\r\nFORBIDDEN") << body;
+        EXPECT_NE(r.err, "") << body;  // the web server's log names the refusal
+        EXPECT_EQ(all_slots(), before) << body;
+    }
+    ASSERT_TRUE(fms.wait_idle());
+    EXPECT_EQ(fms.requests().size(), 0u);
+
+    run_exchanges(dev.root, fms,
+                  {{.request = as(bob, "bob", "{\"id\":3,\"name\":\"bobby\",\"password\":\"" + std::string(32, 'e') + "\"}"),
+                    .sent = {notifies(USER_TABLE_CHANGED, fms_int(3))},
+                    .answer = TEXT + "OK"},
+                   {.request = as(admin, "admin", "{\"id\":3,\"type\":2,\"localliveview\":\"1\"}"),
+                    .sent = {notifies(USER_TABLE_CHANGED, fms_int(3))},
+                    .answer = TEXT + "OK"}});
+    user_record changed = stored(3);
+    EXPECT_STREQ(changed.name, "bobby");
+    EXPECT_EQ(changed.type, 2);
+    EXPECT_EQ(session_state(bob), "2/0");
+}
