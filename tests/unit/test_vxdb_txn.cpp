@@ -186,7 +186,7 @@ TEST_F(vxdb_txn_test, ALockedOrBrokenFileFailsTheTransaction)
 // Processes and threads that each read a counter, add one and write it back: no increment is lost.
 TEST_F(vxdb_txn_test, ConcurrentReadModifyWritesLoseNoUpdate)
 {
-    constexpr int PROCESSES = 6, THREADS = 2, ROUNDS = 60;
+    constexpr int PROCESSES = 4, THREADS = 2, ROUNDS = 50;
     vxdb_close_all();
     int start[2];
     ASSERT_EQ(pipe(start), 0);
