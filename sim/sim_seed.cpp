@@ -33,6 +33,8 @@ const struct {
     {"failover_mode", "0"},
     {"same_channel_exist", "0"},
     {"permission_update", "0"},
+    // A commissioned device: every page but the sign-in needs a signed-in session.
+    {"web_session_check", "1"},
 };
 
 void set_rights(user_record *user)

@@ -91,13 +91,20 @@ done
 cgi="$base/cgi-bin/nvr.cgi"
 login="{\"userName\":\"admin\",\"md5\":\"$md5\"}"
 
-# Calls "$1" for each request with its name, the line to paste, and curl's arguments.
+# The session id of a login answer.
+session_sed='s/.*"sessionId": "\([0-9]*\)".*/\1/p'
+session_of() { sed -n "$session_sed"; }
+login_line="curl -s -X POST -H 'Content-Type: application/json' -d '$login' $cgi/1000"
+
+# Calls "$1" for each request with its name, the line to paste, and curl's arguments. The pages need
+# the session of the login (its id in the "sessionId" cookie); the first request shows a page refused
+# without one.
 requests() {
-    "$1" "log in" "curl -s -X POST -H 'Content-Type: application/json' -d '$login' $cgi/1000" \
-        -X POST -H "Content-Type: application/json" -d "$login" "$cgi/1000"
-    "$1" "list the users" "curl -s $cgi/6070" "$cgi/6070"
-    "$1" "read the disks" "curl -s $cgi/6100" "$cgi/6100"
-    "$1" "format disk 3" "curl -s '$cgi/6102?3'" "$cgi/6102?3"
+    local cookie="sessionId=$sid; userName=admin"
+    "$1" "list the users without a session (refused)" "curl -s -i $cgi/6070" -i "$cgi/6070"
+    "$1" "list the users" "curl -s -b \"sessionId=\$sid; userName=admin\" $cgi/6070" -b "$cookie" "$cgi/6070"
+    "$1" "read the disks" "curl -s -b \"sessionId=\$sid; userName=admin\" $cgi/6100" -b "$cookie" "$cgi/6100"
+    "$1" "format disk 3" "curl -s -b \"sessionId=\$sid; userName=admin\" '$cgi/6102?3'" -b "$cookie" "$cgi/6102?3"
 }
 show() {
     echo "# $1"
@@ -127,6 +134,9 @@ if [ -n "$run_command" ]; then
 fi
 
 if [ "$check" -eq 0 ]; then
+    echo "# log in: keeps the session id in \$sid for the lines below"
+    echo "sid=\$($login_line | sed -n '$session_sed')"
+    sid='$sid'
     requests show
     echo
     echo "Serving until Ctrl-C."
@@ -134,6 +144,12 @@ if [ "$check" -eq 0 ]; then
     exit 0
 fi
 
+echo "== log in"
+echo "\$ $login_line"
+answer=$(curl -sS --max-time 60 -X POST -H "Content-Type: application/json" -d "$login" "$cgi/1000") || failed=1
+echo "$answer"
+echo
+sid=$(printf '%s' "$answer" | session_of)
 requests run
 echo "== requests the main service received"
 grep -E ' code [0-9-]+ ' "$root/var/log/nvr-sim.log" | cut -d' ' -f3- || echo "(none)"

@@ -14,11 +14,18 @@ check() {  # check NAME EXPECTED ACTUAL: EXPECTED is an extended regular express
         printf 'FAILED %s\n  expected /%s/\n  got      %s\n' "$1" "$2" "$3"
     fi
 }
-get() { curl -sS --max-time 60 "$cgi/$1"; }
-post() { curl -sS --max-time 60 -X POST -H 'Content-Type: application/json' -d "$2" "$cgi/$1"; }
+# Every page but the login carries the session of the administrator's login, as the web pages do.
+cookie=
+get() { curl -sS --max-time 60 -b "$cookie" "$cgi/$1"; }
+post() { curl -sS --max-time 60 -b "$cookie" -X POST -H 'Content-Type: application/json' -d "$2" "$cgi/$1"; }
+status() { curl -sS --max-time 60 -o /dev/null -w '%{http_code} ' "$@"; }
 
-check "log in" '"type": 0, "userName": "admin".*"sessionId": "[0-9]{32}"' \
-    "$(post 1000 "{\"userName\":\"admin\",\"md5\":\"$md5\"}")"
+login=$(post 1000 "{\"userName\":\"admin\",\"md5\":\"$md5\"}")
+check "log in" '"type": 0, "userName": "admin".*"sessionId": "[0-9]{32}"' "$login"
+cookie="sessionId=$(printf '%s' "$login" | sed -n 's/.*"sessionId": "\([0-9]*\)".*/\1/p'); userName=admin"
+check "pages refused without a session, and to another site" '^401 401 403 $' \
+    "$(status "$cgi/6070")$(status -b 'sessionId=12345678901234567890123456789012' "$cgi/6100")$(
+       status -b "$cookie" -H 'Sec-Fetch-Site: cross-site' "$cgi/6070")"
 check "wrong password" '^\{ "type": -1 \}$' "$(post 1000 '{"userName":"admin","md5":"00000000000000000000000000000000"}')"
 
 user='{"name":"viewer","password":"5f4dcc3b5aa765d61d8327deb882cf99","type":2,"permission":0,"remotePermission":0,
