@@ -190,8 +190,12 @@ cgi_result run_cgi(const test_root &root, const cgi_request &request)
         io.env.push_back("CONTENT_LENGTH=" + *request.content_length);
     else if (!request.body.empty())
         io.env.push_back("CONTENT_LENGTH=" + std::to_string(request.body.size()));
-    for (const auto &[name, value] : request.env)
-        io.env.push_back(name + "=" + value);
+    // A variable the request gives replaces the runner's own (REMOTE_ADDR of another client).
+    for (const auto &[name, value] : request.env) {
+        const std::string prefix = name + "=";
+        std::erase_if(io.env, [&](const std::string &e) { return e.rfind(prefix, 0) == 0; });
+        io.env.push_back(prefix + value);
+    }
     for (const char *keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "VX_IPC_TIMEOUT_MS"}) {
         const char *value = getenv(keep);
         bool given = false;
