@@ -26,11 +26,12 @@ enum class web_right : uint8_t {
     admin,       // an administrator's session (account type 0)
 };
 
-// A page whose right differs from its module's default.
+// A page whose right differs from its module's default: WEB_RIGHT("/6102", admin).
 struct web_right_row {
     char name[8];
     web_right right;
 };
+#define WEB_RIGHT(name, right) web_right_row{name, web_right::right}
 
 // A module's resource table, its long waits, and its pages' rights: the default and the exceptions.
 struct web_table {

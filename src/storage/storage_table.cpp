@@ -12,9 +12,10 @@ const web_res storage_res[] = {
 // Disk settings are the operator's; what destroys recordings (a format, a RAID built, removed,
 // rebuilt, given a spare, or its mode changed) stays with the administrator.
 const web_right_row storage_rights[] = {
-    {"/6102", web_right::admin}, {"/6104", web_right::admin}, {"/6105", web_right::admin},
-    {"/6106", web_right::admin}, {"/6107", web_right::admin}, {"/6109", web_right::admin},
+    WEB_RIGHT("/6102", admin), WEB_RIGHT("/6104", admin), WEB_RIGHT("/6105", admin),
+    WEB_RIGHT("/6106", admin), WEB_RIGHT("/6107", admin), WEB_RIGHT("/6109", admin),
 };
 }  // namespace
 
-const web_table storage_table = {CGI_ROWS(storage_res), &storage_waits, web_right::settings, CGI_ROWS(storage_rights)};
+const web_table storage_table = {CGI_ROWS(storage_res), &storage_waits, web_right::settings,
+                                 CGI_ROWS(storage_rights)};

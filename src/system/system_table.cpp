@@ -18,11 +18,12 @@ const web_res system_resources[] = {
 // open; a user may change their own account ("/6072" checks the finer rule itself) and clear their
 // own notice of changed permissions.
 const web_right_row system_rights[] = {
-    {"/1000", web_right::none},
-    {"/1018", web_right::none},
-    {"/6072", web_right::session},
-    {"/1024", web_right::session},
+    WEB_RIGHT("/1000", none),
+    WEB_RIGHT("/1018", none),
+    WEB_RIGHT("/6072", session),
+    WEB_RIGHT("/1024", session),
 };
 }  // namespace
 
-const web_table system_table = {CGI_ROWS(system_resources), &system_waits, web_right::admin, CGI_ROWS(system_rights)};
+const web_table system_table = {CGI_ROWS(system_resources), &system_waits, web_right::admin,
+                                CGI_ROWS(system_rights)};
