@@ -74,8 +74,9 @@ int seed_admin(const std::string &password)
 int seed_network_disk()
 {
     disk_record nas{};
-    if (read_disk(VXDB_MAIN_DB, &nas, SIM_SEEDED_NAS_PORT) == 0)
-        return 0;  // the port is configured already
+    const int found = read_disk(VXDB_MAIN_DB, &nas, SIM_SEEDED_NAS_PORT);
+    if (found <= 0)
+        return found;  // the port is configured already, or the table cannot be read
     nas.id = SIM_SEEDED_NAS_PORT;
     nas.enable = 1;
     nas.type = DISK_TYPE_NFS;
@@ -115,8 +116,9 @@ std::string sim_random_text(size_t length)
 
 int sim_seed_database(const std::string &password)
 {
-    if (read_user_count(VXDB_MAIN_DB) > 0)
-        return 0;
+    const int accounts = read_user_count(VXDB_MAIN_DB);
+    if (accounts != 0)
+        return accounts > 0 ? 0 : -1;
     for (const auto &parameter : device_parameters) {
         if (check_param_key(VXDB_MAIN_DB, parameter.key) != 0 &&
             set_param_value(VXDB_MAIN_DB, parameter.key, parameter.value) != 0)

@@ -105,3 +105,24 @@ int vxdb_view(const char *path, const vxdb_kind &kind, F &&fn, const char *table
         path, kind, [](vxdb_txn &txn, void *context) { return (*static_cast<std::remove_reference_t<F> *>(context))(txn); },
         const_cast<void *>(static_cast<const void *>(&fn)), table);
 }
+
+// A change of one record in one write transaction: the record of `index` (zero with its index set when
+// not stored) is read, `change(record, stored)` alters it, and it is written back. `change` returns 0
+// to store, anything else to leave the file as it was. 0 when stored; -1 when the file cannot be read
+// or written; else change's own result. Nothing another process stores meanwhile is lost.
+template <typename T, typename F>
+    requires std::is_invocable_r_v<int, F &, T &, bool>
+int vxdb_change(const char *path, const vxdb_kind &kind, int index, F &&change, const char *table = nullptr)
+{
+    return vxdb_update(
+        path, kind,
+        [&](vxdb_txn &txn) {
+            T record;
+            const int found = txn.read(index, &record);
+            if (found < 0)
+                return -1;
+            const int rc = change(record, found == 0);
+            return rc != 0 ? rc : txn.write_at(index, &record);
+        },
+        table);
+}

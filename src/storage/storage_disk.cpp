@@ -5,6 +5,7 @@
 #include "link/json_fields.h"
 #include "link/web_answer.h"
 #include "link/web_json.h"
+#include "link/web_log.h"
 #include "link/web_oplog.h"
 #include "link/web_request.h"
 #include "storage/disk_db.h"
@@ -13,6 +14,7 @@
 #include "storage/storage_records.h"
 #include "vxdb/vxdb.h"
 #include "vxdb/vxdb_param.h"
+#include "vxdb/vxdb_txn.h"
 #include "vxrt/vx_text.h"
 
 #include <cstdint>
@@ -66,12 +68,14 @@ bool is_network_disk(int disk_type)
 }
 
 // The configured network disks: the database's address of a reported network disk wins over the
-// main service's, and one that is not reported is listed all the same.
-void merge_configured_disks(disk_status (&slots)[MAX_DISK_PORTS])
+// main service's, and one that is not reported is listed all the same. False when the table cannot be
+// read.
+bool merge_configured_disks(disk_status (&slots)[MAX_DISK_PORTS])
 {
     disk_record stored[MAX_DISK_PORTS + 1];
     int count = 0;
-    read_disks(VXDB_MAIN_DB, stored, MAX_DISK_PORTS + 1, &count);
+    if (read_disks(VXDB_MAIN_DB, stored, MAX_DISK_PORTS + 1, &count) < 0)
+        return false;
     for (int i = 0; i < count; ++i) {
         const disk_record &db = stored[i];
         if (db.enable != 1 || db.id < 1 || db.id > MAX_DISK_PORTS)
@@ -92,6 +96,7 @@ void merge_configured_disks(disk_status (&slots)[MAX_DISK_PORTS])
         vx_copy_text(slot.user, sizeof slot.user, db.user, sizeof db.user);
         vx_copy_text(slot.password, sizeof slot.password, db.password, sizeof db.password);
     }
+    return true;
 }
 
 bool is_listed(const disk_status &disk)
@@ -105,14 +110,16 @@ int on_get_storage_info_cb(int count, const void *payload)
 {
     disk_status slots[MAX_DISK_PORTS] = {};
     cgi_reply_place(payload, count, slots, &disk_status::port_id, 1);
-    merge_configured_disks(slots);
+    int esata_type = 0;
+    if (!merge_configured_disks(slots) || get_param_int_checked(VXDB_MAIN_DB, "esata_type", 0, &esata_type) != 0)
+        return CGI_REPLY_UNUSABLE;  // a list without the configured disks would hide them
     json_ptr list(json_record_array<disk_status>(slots, MAX_DISK_PORTS, disk_list_keys, is_listed));
     const bool empty = count == 0 && json_object_array_length(list.get()) == 0;
 
     json_ptr answer(json_object_new_object());
     json_object_object_add(answer.get(), "resultString", json_object_new_string(empty ? "NO" : "OK"));
     json_object_object_add(answer.get(), "esataType",
-                           json_object_new_int(get_param_int(VXDB_MAIN_DB, "esata_type", 0)));
+                           json_object_new_int(esata_type));
     json_object_object_add(answer.get(), "HDD", list.release());
     json_object_object_add(answer.get(), "maxDiskNum", json_object_new_int(MAX_DISK_PORTS));
     return cgi_answer_json(answer.get());
@@ -136,13 +143,19 @@ void on_set_disk_info(const char *data)
     disk_settings settings{};
     if (json_read_fields(request.get(), disk_settings_keys, &settings) != 0)
         return;
-    disk_record disk{};
-    read_disk(VXDB_MAIN_DB, &disk, settings.port);
-    disk.id = settings.port;
-    json_read_fields(request.get(), disk_record_keys, &disk);
-    write_disk(VXDB_MAIN_DB, &disk);
+    // The stored record is read, merged and written back in one transaction: two changes of the
+    // same disk queue instead of one losing the other's fields.
+    const int rc = vxdb_change<disk_record>(VXDB_MAIN_DB, disk_kind, settings.port, [&](disk_record &disk, bool) {
+        json_read_fields(request.get(), disk_record_keys, &disk);
+        settings.group = disk.group;
+        return 0;
+    });
+    if (rc != 0) {
+        cgi_log(__FILE__, __LINE__, __func__, "disk %d: the settings cannot be stored", settings.port);
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
 
-    settings.group = disk.group;
     cgi_send_request(on_storage_ipc_callback, DISK_SETTINGS, sizeof settings, &settings);
     cgi_send_operation_log(on_storage_ipc_callback, LOG_DISK_SETTINGS, settings.port);
     cgi_answer_text("OK");

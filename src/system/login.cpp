@@ -25,6 +25,7 @@
 namespace {
 constexpr int LOGIN_REFUSED = -1;
 constexpr int LOGIN_NOT_HERE = -2;  // an account of a type that may not use the web interface
+constexpr int LOGIN_UNREADABLE = -3;  // not an answer: the accounts cannot be read
 
 constexpr int MAIL_COOKIE_SECONDS = 600;  // also the life of the e-mail link's session
 
@@ -64,14 +65,17 @@ const cookie mail_cookies[] = {
 };
 
 // The account's type when the hash matches, LOGIN_NOT_HERE for an account that may not log in here,
-// LOGIN_REFUSED otherwise. Nothing to compare (no name, no hash, or an account without a stored hash)
-// never matches.
+// LOGIN_REFUSED otherwise, LOGIN_UNREADABLE when the accounts cannot be read. Nothing to compare (no
+// name, no hash, or an account without a stored hash) never matches.
 int check_login(const login_request &login, user_record *user)
 {
     if (login.userName[0] == '\0' || login.md5[0] == '\0')
         return LOGIN_REFUSED;
     user->id = -1;
-    if (read_user_by_name(VXDB_MAIN_DB, login.userName, user) != 0 || user->password[0] == '\0')
+    const int found = read_user_by_name(VXDB_MAIN_DB, login.userName, user);
+    if (found < 0)
+        return LOGIN_UNREADABLE;
+    if (found != 0 || user->password[0] == '\0')
         return LOGIN_REFUSED;
     if (user->type == USER_TYPE_NO_WEB)
         return LOGIN_NOT_HERE;
@@ -204,6 +208,10 @@ void on_user_login(const char *data)
 
     user_record user{};
     const int type = held ? LOGIN_REFUSED : check_login(login, &user);
+    if (type == LOGIN_UNREADABLE) {
+        cgi_error_to_webserver(CGI_TEXT);  // neither counted nor logged: nothing was compared
+        return;
+    }
     json_ptr answer(json_object_new_object());
     if (type < 0) {
         if (gate == 1) {

@@ -1,6 +1,7 @@
 #include "system/user_db.h"
-#include "link/web_files.h"
+#include "link/web_log.h"
 #include "vxdb/vxdb_record.h"
+#include "vxdb/vxdb_txn.h"
 
 #include <cstring>
 
@@ -58,68 +59,140 @@ const vxdb_kind oem_user_kind = {"oem_user", sizeof(oem_user_record), 0, MAX_USE
                                  VXDB_INDEX_AT(oem_user_record, id), VXDB_FIELDS(oem_user_fields)};
 VXDB_REGISTER_KIND(oem_user_kind);
 
-// Serialises the free-slot search and the write of concurrent additions.
-constexpr const char *user_add_lock = "/tmp/.vxdb_user_add.lock";
+using user_slots = user_record[MAX_USERS];
+
+// Every slot of the table inside `txn`, or false (logged) when the file cannot be read.
+bool read_all(vxdb_txn &txn, user_slots &slots)
+{
+    return txn.read_slots(slots, MAX_USERS) == MAX_USERS;
+}
+
+bool same_name(const user_record &account, const char *name)
+{
+    return account.enable == 1 && strncmp(account.name, name, USER_NAME_MATCH) == 0;
+}
+
+// The slot of the account in use called `name`, other than `own_id`; -1 when there is none.
+int holder_of(const user_slots &slots, const char *name, int own_id)
+{
+    for (int id = 0; id < MAX_USERS; ++id) {
+        if (id != own_id && same_name(slots[id], name))
+            return id;
+    }
+    return -1;
+}
+
+int failed(const char *path, const char *what)
+{
+    cgi_log(__FILE__, __LINE__, "user table", "%s: %s cannot be read or written (locked past the time-out, I/O error "
+            "or not a database)", what, path);
+    return USER_DB_FAILED;
+}
+
+template <typename F> int view_users(const char *path, const char *what, F &&fn)
+{
+    const int rc = vxdb_view(path, user_kind, fn);
+    return rc < 0 ? failed(path, what) : rc;
+}
 }  // namespace
 
 int read_user_by_name(const char *path, const char *name, user_record *record)
 {
     if (name == nullptr || record == nullptr)
-        return -1;
-    static user_record users[MAX_USERS];
-    int count = 0;
-    read_users(path, users, MAX_USERS, &count);
-    for (int i = 0; i < count; ++i) {
-        if (users[i].enable == 1 && strncmp(users[i].name, name, USER_NAME_MATCH) == 0) {
-            *record = users[i];
-            return 0;
-        }
-    }
-    return -1;
+        return USER_DB_FAILED;
+    return view_users(path, "look-up by name", [&](vxdb_txn &txn) {
+        static user_slots slots;
+        if (!read_all(txn, slots))
+            return -1;
+        const int id = holder_of(slots, name, -1);
+        if (id < 0)
+            return 1;
+        *record = slots[id];
+        return 0;
+    });
 }
 
 int read_user(const char *path, user_record *record, int id)
 {
-    return vxdb_read(path, user_kind, id, record);
+    if (record == nullptr)
+        return USER_DB_FAILED;
+    return view_users(path, "account", [&](vxdb_txn &txn) { return txn.read(id, record); });
 }
 
 int read_users(const char *path, user_record *records, int capacity, int *count)
 {
-    vxdb_read_many(path, user_kind, records, capacity, count);
-    return *count;
+    *count = 0;
+    const int rc = view_users(path, "account list", [&](vxdb_txn &txn) {
+        const int n = txn.read_slots(records, capacity);
+        *count = n < 0 ? 0 : n;
+        return n < 0 ? -1 : 0;
+    });
+    return rc < 0 ? rc : *count;
 }
 
 int read_user_count(const char *path)
 {
-    static user_record users[MAX_USERS];
-    int count = 0, enabled = 0;
-    read_users(path, users, MAX_USERS, &count);
-    for (int i = 0; i < count; ++i)
-        enabled += users[i].enable == 1;
-    return enabled;
+    int enabled = 0;
+    const int rc = view_users(path, "account count", [&](vxdb_txn &txn) {
+        static user_slots slots;
+        if (!read_all(txn, slots))
+            return -1;
+        for (const user_record &account : slots)
+            enabled += account.enable == 1;
+        return 0;
+    });
+    return rc < 0 ? rc : enabled;
 }
 
 int add_user(const char *path, user_record *record)
 {
     if (record == nullptr)
-        return -1;
-    int lock = file_lock(user_add_lock);
-    static user_record slots[MAX_USERS];
-    int filled = vxdb_read_slots(path, user_kind, slots, MAX_USERS);
-    int result = -1;
-    for (int id = 0; id < filled; ++id) {
-        if (slots[id].enable == 1)
-            continue;
-        user_record stored = *record;
-        stored.id = id;
-        if (vxdb_write(path, user_kind, &stored) == 0) {
-            record->id = id;
-            result = 0;
+        return USER_DB_FAILED;
+    int slot = -1;
+    const int rc = vxdb_update(path, user_kind, [&](vxdb_txn &txn) {
+        static user_slots slots;
+        if (!read_all(txn, slots))
+            return -1;
+        if (holder_of(slots, record->name, -1) >= 0)
+            return USER_SAME_NAME;
+        for (slot = 0; slot < MAX_USERS && slots[slot].enable == 1; ++slot) {
         }
-        break;
-    }
-    file_unlock(lock);
-    return result;
+        if (slot == MAX_USERS)
+            return USER_TABLE_FULL;
+        user_record stored = *record;
+        stored.id = slot;
+        return txn.write(&stored);
+    });
+    if (rc < 0)
+        return failed(path, "addition");
+    if (rc == 0)
+        record->id = slot;
+    return rc;
+}
+
+int change_user(const char *path, int id, user_change_fn change, void *context, user_record *changed)
+{
+    const int rc = vxdb_update(path, user_kind, [&](vxdb_txn &txn) {
+        static user_slots slots;
+        if (id < 0 || id >= MAX_USERS)
+            return USER_NOT_IN_USE;
+        if (!read_all(txn, slots))
+            return -1;
+        user_record &account = slots[id];
+        if (account.enable != 1)
+            return USER_NOT_IN_USE;
+        char name_before[sizeof account.name];
+        memcpy(name_before, account.name, sizeof name_before);
+        if (int own = change(account, context); own != 0)
+            return own;
+        const bool renamed = strncmp(name_before, account.name, USER_NAME_MATCH) != 0;
+        if (renamed && holder_of(slots, account.name, id) >= 0)
+            return USER_SAME_NAME;
+        if (changed != nullptr)
+            *changed = account;
+        return txn.write(&account);
+    });
+    return rc == USER_DB_FAILED ? failed(path, "change") : rc;
 }
 
 int write_user(const char *path, const user_record *record)
@@ -129,6 +202,11 @@ int write_user(const char *path, const user_record *record)
 
 int read_users_oem(const char *path, oem_user_record *records, int capacity, int *count)
 {
-    vxdb_read_many(path, oem_user_kind, records, capacity, count);
-    return *count;
+    *count = 0;
+    const int rc = vxdb_view(path, oem_user_kind, [&](vxdb_txn &txn) {
+        const int n = txn.read_slots(records, capacity);
+        *count = n < 0 ? 0 : n;
+        return n < 0 ? -1 : 0;
+    });
+    return rc < 0 ? failed(path, "factory account list") : *count;
 }

@@ -96,16 +96,6 @@ void notify_user_table_changed(const int32_t *id)
     cgi_send_request(on_system_ipc_callback, USER_TABLE_CHANGED, id != nullptr ? sizeof *id : 0, id);
 }
 
-// True when an account other than `own_id` goes by `name` (names that agree in their first
-// USER_NAME_MATCH characters are the same name).
-bool name_taken(const char *name, int own_id)
-{
-    user_record other{};
-    other.id = -1;
-    read_user_by_name(VXDB_MAIN_DB, name, &other);
-    return other.id != -1 && other.id != own_id;
-}
-
 // Whether the request's session may make this change: with the gate on, an administrator may change
 // any account in every way; any other session only its own name and password.
 bool may_change(json_object *request, int32_t id)
@@ -147,7 +137,10 @@ void on_get_user_list(const char * /*data*/)
 {
     static user_record users[MAX_USERS];
     int count = 0;
-    read_users(VXDB_MAIN_DB, users, MAX_USERS, &count);
+    if (read_users(VXDB_MAIN_DB, users, MAX_USERS, &count) < 0) {
+        cgi_error_to_webserver(CGI_JSON);
+        return;
+    }
     json_ptr list(json_record_array<user_record>(users, count, user_list_keys, in_use<user_record>));
     cgi_answer_json(list.get());
 }
@@ -155,21 +148,28 @@ void on_get_user_list(const char * /*data*/)
 // "/6071": adds an account; answers its id, "FAILED_FULL" or "SAMEUSER", nothing to bad input.
 void on_add_new_user(const char *data)
 {
-    if (read_user_count(VXDB_MAIN_DB) >= MAX_USERS) {
+    const int in_use = read_user_count(VXDB_MAIN_DB);
+    if (in_use < 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    if (in_use >= MAX_USERS) {
         cgi_answer_text("FAILED_FULL");
         return;
     }
     user_record user{};
     if (json_read_request(data, new_user_keys, &user) != 0 || user.name[0] == '\0' || user.password[0] == '\0')
         return;
-    if (name_taken(user.name, -1)) {
-        cgi_answer_text("SAMEUSER");
-        return;
-    }
     user.enable = 1;
     set_channel_masks(&user);
     snprintf(user.init_flag, sizeof user.init_flag, "0");
-    if (add_user(VXDB_MAIN_DB, &user) != 0) {
+    // The name check and the free slot are decided in the transaction that stores the account.
+    const int added = add_user(VXDB_MAIN_DB, &user);
+    if (added == USER_SAME_NAME || added == USER_TABLE_FULL) {
+        cgi_answer_text(added == USER_SAME_NAME ? "SAMEUSER" : "FAILED_FULL");
+        return;
+    }
+    if (added != 0) {
         cgi_error_to_webserver(CGI_TEXT);
         return;
     }
@@ -193,20 +193,28 @@ void on_set_user_info(const char *data)
         cgi_refuse_forbidden("an account change that needs an administrator", web_current_session()->name);
         return;
     }
-    if (read_user(VXDB_MAIN_DB, &user, change.id) != 0 || user.enable != 1 ||
-        json_read_fields(request.get(), user_settings_keys, &user) != 0)
+    // Read, merge, name check and write in one transaction: concurrent changes of the account queue.
+    const int changed = change_user(
+        VXDB_MAIN_DB, change.id,
+        [&](user_record &stored) {
+            if (json_read_fields(request.get(), user_settings_keys, &stored) != 0)
+                return USER_NOT_IN_USE;  // refused like a slot not in use: no answer
+            if (change.name[0] != '\0') {
+                memset(stored.name, 0, sizeof stored.name);
+                memcpy(stored.name, change.name, sizeof change.name);
+            }
+            if (change.password[0] != '\0')
+                memcpy(stored.password, change.password, sizeof stored.password);
+            return 0;
+        },
+        &user);
+    if (changed == USER_NOT_IN_USE)
         return;
-    if (change.name[0] != '\0') {
-        if (name_taken(change.name, change.id)) {
-            cgi_answer_text("SAMEUSER");
-            return;
-        }
-        memset(user.name, 0, sizeof user.name);
-        memcpy(user.name, change.name, sizeof change.name);
+    if (changed == USER_SAME_NAME) {
+        cgi_answer_text("SAMEUSER");
+        return;
     }
-    if (change.password[0] != '\0')
-        memcpy(user.password, change.password, sizeof user.password);
-    if (write_user(VXDB_MAIN_DB, &user) != 0) {
+    if (changed != 0) {
         cgi_error_to_webserver(CGI_TEXT);
         return;
     }
@@ -246,7 +254,10 @@ void on_get_oem_user_list(const char * /*data*/)
         return;
     static oem_user_record users[MAX_USERS];
     int count = 0;
-    read_users_oem(VXDB_OEM_DB, users, MAX_USERS, &count);
+    if (read_users_oem(VXDB_OEM_DB, users, MAX_USERS, &count) < 0) {
+        cgi_error_to_webserver(CGI_JSON);
+        return;
+    }
     json_ptr list(json_record_array<oem_user_record>(users, count, oem_user_keys, in_use<oem_user_record>));
     cgi_answer_json(list.get());
 }

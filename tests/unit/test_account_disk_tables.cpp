@@ -33,7 +33,7 @@ TEST(UserTable, FullTableRefusesAnAddition)
     }
     EXPECT_EQ(read_user_count(VXDB_MAIN_DB), MAX_USERS);
     user_record extra = account("extra");
-    EXPECT_EQ(add_user(VXDB_MAIN_DB, &extra), -1);
+    EXPECT_EQ(add_user(VXDB_MAIN_DB, &extra), USER_TABLE_FULL);
     EXPECT_EQ(extra.id, -1);
 }
 
@@ -54,16 +54,16 @@ TEST(UserTable, LookupByNameMatchesEnabledSlotsOnTheirFirst31Characters)
 
     user_record none{};
     none.id = -1;
-    EXPECT_EQ(read_user_by_name(VXDB_MAIN_DB, "", &none), -1);  // never a deleted slot
+    EXPECT_EQ(read_user_by_name(VXDB_MAIN_DB, "", &none), 1);  // never a deleted slot
     EXPECT_EQ(none.id, -1);
-    EXPECT_EQ(read_user_by_name(VXDB_MAIN_DB, std::string(30, 'n').c_str(), &none), -1);
+    EXPECT_EQ(read_user_by_name(VXDB_MAIN_DB, std::string(30, 'n').c_str(), &none), 1);
 }
 
 TEST(DiskTable, RecordsByPort)
 {
     device_root db;
     disk_record d{};
-    EXPECT_EQ(read_disk(VXDB_MAIN_DB, &d, 9), -1);
+    EXPECT_EQ(read_disk(VXDB_MAIN_DB, &d, 9), 1);
     EXPECT_EQ(d.id, 9);
     d.enable = 1;
     d.type = DISK_TYPE_NFS;
@@ -74,10 +74,12 @@ TEST(DiskTable, RecordsByPort)
 
     disk_record all[MAX_DISK_PORTS + 1];
     int count = 0;
-    EXPECT_EQ(read_disks(VXDB_MAIN_DB, all, MAX_DISK_PORTS + 1, &count), 2);
-    EXPECT_EQ(all[0].id, 2);
-    EXPECT_EQ(all[1].id, 9);
-    EXPECT_STREQ(all[1].address, "192.0.2.10");
+    EXPECT_EQ(read_disks(VXDB_MAIN_DB, all, MAX_DISK_PORTS + 1, &count), MAX_DISK_PORTS + 1);
+    EXPECT_EQ(all[2].id, 2);
+    EXPECT_EQ(all[2].enable, 1);
+    EXPECT_EQ(all[3].id, 3);
+    EXPECT_EQ(all[3].enable, 0);  // never written
+    EXPECT_STREQ(all[9].address, "192.0.2.10");
     d.id = 37;
     EXPECT_EQ(write_disk(VXDB_MAIN_DB, &d), -1);
 }
