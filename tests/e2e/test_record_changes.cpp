@@ -4,6 +4,7 @@
 #include "e2e/page_table.h"
 #include "e2e/system_pages.h"
 #include "storage/disk_db.h"
+#include "support/db_lock.h"
 #include "storage/storage_codes.h"
 #include "storage/storage_records.h"
 #include "system/system_codes.h"
@@ -219,6 +220,27 @@ TEST(RecordChanges, UnreadableRecordsAreAnErrorNotAnEmptyTable)
     setup(dev.root);
     EXPECT_EQ(run_page(dev.root, page_get("/6070")).out, JSON_ERROR);
     EXPECT_NE(read_file(dev.root.file("/mnt/nand/cgi_log.txt")).find("cannot be read"), std::string::npos);
+}
+
+// The database held locked by another process past the time-out (5 s, which only this process could
+// shorten): the addition is refused before anything is read as empty, and the administrator stays.
+TEST(RecordChanges, DatabaseLockedPastTheTimeOutWritesNothing)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account(0, "admin"));
+    vxdb_close_all();
+    cgi_result r;
+    {
+        lock_holder holder(dev.root.file(VXDB_MAIN_DB));
+        r = run_cgi(dev.root, page_post("/6071", new_user("carol")));
+    }
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out.rfind("Status: 401", 0), 0u) << r.out;
+    EXPECT_STREQ(stored(0).name, "admin");
+    EXPECT_EQ(stored(1).enable, 0);
+    ASSERT_TRUE(fms.wait_idle());
+    EXPECT_EQ(fms.requests().size(), 0u);
 }
 
 // A factory database that is not a database at all lists nothing, as an error.

@@ -1,6 +1,7 @@
 // The user and disk tables of the configuration database.
 #include "storage/disk_db.h"
 #include "support/device_root.h"
+#include "unit/vxdb_fixture.h"
 #include "system/user_db.h"
 #include "vxdb/vxdb.h"
 
@@ -82,4 +83,59 @@ TEST(DiskTable, RecordsByPort)
     EXPECT_STREQ(all[9].address, "192.0.2.10");
     d.id = 37;
     EXPECT_EQ(write_disk(VXDB_MAIN_DB, &d), -1);
+}
+
+// Another process holding the file past the time-out: every read of the tables reports the failure
+// instead of an empty table, and neither an addition nor a change writes anything.
+TEST(AccountAndDiskTables, LockedPastTheTimeOutIsAFailureAndWritesNothing)
+{
+    device_root db;
+    user_record admin = account("admin");
+    admin.id = 0;
+    ASSERT_EQ(write_user(VXDB_MAIN_DB, &admin), 0);
+    vxdb_close_all();
+    vxdb_set_busy_timeout_ms(50);
+    {
+        lock_holder holder(db.file(VXDB_MAIN_DB));
+        user_record u{}, slots[MAX_USERS];
+        disk_record d{}, disks[MAX_DISK_PORTS + 1];
+        int count = 7;
+        EXPECT_EQ(read_user_count(VXDB_MAIN_DB), USER_DB_FAILED);
+        EXPECT_EQ(read_user_by_name(VXDB_MAIN_DB, "admin", &u), USER_DB_FAILED);
+        EXPECT_EQ(read_user(VXDB_MAIN_DB, &u, 0), USER_DB_FAILED);
+        EXPECT_EQ(read_users(VXDB_MAIN_DB, slots, MAX_USERS, &count), USER_DB_FAILED);
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(read_disk(VXDB_MAIN_DB, &d, 3), -1);
+        EXPECT_EQ(read_disks(VXDB_MAIN_DB, disks, MAX_DISK_PORTS + 1, &count), -1);
+        user_record carol = account("carol");
+        EXPECT_EQ(add_user(VXDB_MAIN_DB, &carol), USER_DB_FAILED);
+        EXPECT_EQ(carol.id, -1);
+        bool called = false;
+        EXPECT_EQ(change_user(VXDB_MAIN_DB, 0, [&](user_record &) { return called = true, 0; }, nullptr), USER_DB_FAILED);
+        EXPECT_FALSE(called);
+    }
+    vxdb_set_busy_timeout_ms(0);
+    vxdb_close_all();
+    user_record kept{};
+    EXPECT_EQ(read_user(VXDB_MAIN_DB, &kept, 0), 0);
+    EXPECT_STREQ(kept.name, "admin");
+    EXPECT_EQ(read_user_count(VXDB_MAIN_DB), 1);
+}
+
+// What is missing reads as not stored: no file, or a slot never written.
+TEST(AccountAndDiskTables, MissingFileOrSlotReadsAsNotStored)
+{
+    device_root db;
+    user_record u{};
+    disk_record d{}, disks[MAX_DISK_PORTS + 1];
+    int count = -1;
+    EXPECT_EQ(read_user_count(VXDB_MAIN_DB), 0);
+    EXPECT_EQ(read_user_by_name(VXDB_MAIN_DB, "admin", &u), 1);
+    EXPECT_EQ(read_user(VXDB_MAIN_DB, &u, 4), 1);
+    EXPECT_EQ(u.id, 4);
+    EXPECT_EQ(read_disk(VXDB_MAIN_DB, &d, 3), 1);
+    EXPECT_EQ(read_disks(VXDB_MAIN_DB, disks, MAX_DISK_PORTS + 1, &count), MAX_DISK_PORTS + 1);
+    EXPECT_EQ(disks[3].enable, 0);
+    EXPECT_EQ(change_user(VXDB_MAIN_DB, 4, [](user_record &) { return 0; }, nullptr), USER_NOT_IN_USE);
+    EXPECT_EQ(read_user(VXDB_MAIN_DB, &u, 4), 1);  // the file now exists: the slot is still free
 }

@@ -42,24 +42,6 @@ int stored_count(int index)
     return vxdb_read(VXDB_MAIN_DB, tally_kind, index, &t) == 0 ? t.count : -1;
 }
 
-// Another connection holding the file: with exclusive locking even readers of the write-ahead log
-// must wait for it.
-struct lock_holder {
-    sqlite3 *db = nullptr;
-    explicit lock_holder(const std::string &file)
-    {
-        sqlite3_open(file.c_str(), &db);
-        sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;"
-                         "INSERT OR REPLACE INTO params(key, value) VALUES('holder', '1');",
-                     nullptr, nullptr, nullptr);
-    }
-    ~lock_holder()
-    {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-};
-
 // One checked read of "k" with default 42: the result and the value seen (-7 when untouched).
 std::pair<int, int> checked_k()
 {

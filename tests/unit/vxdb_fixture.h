@@ -2,6 +2,7 @@
 // directory; the connections of one test are closed before the next.
 #pragma once
 
+#include "support/db_lock.h"
 #include "support/device_root.h"
 
 #include <gtest/gtest.h>
