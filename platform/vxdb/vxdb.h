@@ -17,8 +17,9 @@
 //   is one immediate transaction and every connection waits up to VXDB_BUSY_TIMEOUT_MS for a lock,
 //   so concurrent request processes and the main service never lose a write.
 // - A read-modify-write (read records, decide, write) runs as one transaction through vxdb_update
-//   (vxdb_txn.h), so concurrent ones queue instead of losing each other's changes; reads that must
-//   not take a broken or locked file for an empty one use vxdb_view or get_param_int_checked.
+//   or, for one record, vxdb_change (vxdb_txn.h), so concurrent ones queue instead of losing each
+//   other's changes; reads that must not take a broken or locked file for an empty one use vxdb_view
+//   or get_param_int_checked.
 // - Every value reaches SQL as a bound parameter; SQL text is constant.
 // - One connection per database file per process, opened on first use and kept for the next calls
 //   of the same request; closed at exit. Calls from several threads are serialised.

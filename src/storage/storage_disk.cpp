@@ -112,7 +112,10 @@ int on_get_storage_info_cb(int count, const void *payload)
     cgi_reply_place(payload, count, slots, &disk_status::port_id, 1);
     int esata_type = 0;
     if (!merge_configured_disks(slots) || get_param_int_checked(VXDB_MAIN_DB, "esata_type", 0, &esata_type) != 0)
+    {
+        cgi_log(__FILE__, __LINE__, __func__, "the configured disks cannot be read: no list");
         return CGI_REPLY_UNUSABLE;  // a list without the configured disks would hide them
+    }
     json_ptr list(json_record_array<disk_status>(slots, MAX_DISK_PORTS, disk_list_keys, is_listed));
     const bool empty = count == 0 && json_object_array_length(list.get()) == 0;
 
