@@ -111,8 +111,13 @@ void on_rebuild_raid(const char *data)
 
 void on_get_raid_mode(const char * /*data*/)
 {
+    int mode = 0;
+    if (get_param_int_checked(VXDB_MAIN_DB, "raidmode", 0, &mode) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
     char text[16];
-    snprintf(text, sizeof text, "%d", get_param_int(VXDB_MAIN_DB, "raidmode", 0));
+    snprintf(text, sizeof text, "%d", mode);
     cgi_answer_text(text);
 }
 
