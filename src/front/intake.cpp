@@ -127,11 +127,13 @@ void cgiDealPost()
     if (!copy_path_info(path))
         return;
     // Lives until the process ends (held here, so it stays reachable): handlers may keep pointers
-    // into it.
+    // into it. One buffer for the process: a second body (the fuzz target reads thousands) reuses it.
     static char *body = nullptr;
-    body = static_cast<char *>(calloc(post_size, 1));
+    if (body == nullptr)
+        body = static_cast<char *>(malloc(post_size));
     if (body == nullptr)
         return;
+    memset(body, 0, post_size);
     for (int line = 0; line < post_max_lines; ++line) {
         size_t length = strlen(body);
         size_t room = post_size - length;

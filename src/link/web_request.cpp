@@ -1,6 +1,7 @@
 #include "link/web_request.h"
 #include "link/web_json.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -18,7 +19,11 @@ json_object *parse_whole_value(const char *data)
     json_ptr value(json_tokener_parse_ex(tokener.get(), data, -1));
     if (!value || json_tokener_get_error(tokener.get()) != json_tokener_success)
         return nullptr;
-    for (const char *rest = data + json_tokener_get_parse_end(tokener.get()); *rest != '\0'; ++rest) {
+    // Given -1, the tokener reads the terminating zero as input: a line comment after the value
+    // ("5//") takes it in, and the parse end then lies past the text. json-c reads comments as white
+    // space, so that text was whole ("5/* c */" is too).
+    const size_t end = std::min(json_tokener_get_parse_end(tokener.get()), strlen(data));
+    for (const char *rest = data + end; *rest != '\0'; ++rest) {
         if (!isspace(static_cast<unsigned char>(*rest)))
             return nullptr;
     }

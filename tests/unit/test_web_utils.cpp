@@ -19,6 +19,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -246,4 +247,27 @@ TEST(ParseInt, OnlyWholeDecimalNumbersInRange)
         EXPECT_EQ(web_parse_int(bad, 0, 36, &v), -1) << bad;
     EXPECT_EQ(v, 99);
     EXPECT_EQ(web_parse_int(nullptr, 0, 1, &v), -1);
+}
+
+// A body is a whole value or nothing; each body sits in a buffer of exactly its size, so that a read
+// past its terminating zero (a trailing line comment once made one) fails under the address sanitizer.
+// json-c reads comments as white space.
+TEST(ParseInt, WholeRequestValue)
+{
+    const struct {
+        const char *body;
+        int result, value;
+    } rows[] = {
+        {"5", 0, 5}, {" 36 \n", 0, 36}, {"\"7\"", 0, 7}, {"-1", 0, -1}, {"37", -1, 99}, {"5x", -1, 99},
+        {"1 6", -1, 99}, {"\" 5\"", -1, 99}, {"5//", 0, 5}, {"5// c", 0, 5}, {"5/* c */", 0, 5}, {"5/* c */x", -1, 99},
+        {"[5]", -1, 99}, {"", -1, 99},
+    };
+    for (const auto &row : rows) {
+        const size_t size = strlen(row.body) + 1;
+        std::unique_ptr<char[]> body(new char[size]);
+        memcpy(body.get(), row.body, size);
+        int v = 99;
+        EXPECT_EQ(json_read_int_request(body.get(), -1, 36, &v), row.result) << row.body;
+        EXPECT_EQ(v, row.value) << row.body;
+    }
 }
