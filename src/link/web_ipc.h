@@ -15,7 +15,9 @@
 // soon as the flag is set, when a reply was unusable (cgi_end_wait: the flag stays 0), when the main
 // service has closed the connection (no reply can come), or when the time-out of the request code
 // has passed (cgi_ipc_poll_count x 40 ms; VX_IPC_TIMEOUT_MS, when set, caps every wait and the whole
-// send-retry period of one exchange).
+// send-retry period of one exchange). Every wait keeps to its deadline: connecting never blocks (a
+// service that does not accept is a failed attempt), a frame the service does not read gives up at the
+// end of the send-retry period, and a reply sent in slow pieces must be whole by the reply's deadline.
 //
 // One request, one response. Once a wait has ended, with or without the reply, no further reply of
 // that exchange reaches the callback: a reply that is being handled when the time-out strikes is
