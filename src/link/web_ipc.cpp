@@ -1,4 +1,5 @@
 #include "link/web_ipc.h"
+#include "link/web_log.h"
 #include "vxsocket/vx_socket.h"
 
 #include <algorithm>
@@ -38,6 +39,7 @@ struct exchange {
     std::mutex lock;                  // held while a reply routine runs
     std::condition_variable replied;  // signalled after every delivered reply
     cgi_ipc_callback callback = nullptr;
+    int request = 0;                  // the request code: only its replies reach `callback`
     bool accepting = false;           // replies still reach `callback`
     bool stream = false;
     std::atomic<bool> over{false};    // a reply was unusable: the wait ends without an answer
@@ -73,6 +75,14 @@ void deliver_reply(void *unused, const void *header, const void *payload)
     std::lock_guard<std::mutex> guard(x.lock);
     if (!x.accepting)
         return;
+    const int reply = cgi_reply_code(header);
+    if (!cgi_reply_expected(x.request, reply)) {
+        // A reply to another request (a late one of an earlier exchange, or the service's mistake)
+        // must not answer this one.
+        cgi_log("web_ipc", __LINE__, "deliver_reply", "reply %d dropped: request %d has no such reply", reply,
+                x.request);
+        return;
+    }
     in_delivery = true;
     x.callback(unused, header, payload);
     in_delivery = false;
@@ -139,6 +149,7 @@ int start_exchange(cgi_ipc_callback callback, int code, int length, const void *
     {
         std::lock_guard<std::mutex> guard(x.lock);
         x.callback = callback;
+        x.request = code;
         x.accepting = (mode != exchange_mode::send_only);
         x.stream = (mode == exchange_mode::stream);
     }
@@ -214,6 +225,19 @@ int cgi_ipc_poll_count(int code)
         }
     }
     return default_polls;
+}
+
+bool cgi_reply_expected(int request, int reply)
+{
+    if (request <= INT32_MAX - 5000 && reply == reply_of(request))
+        return true;
+    for (int t = 0; t < wait_table_count; ++t) {
+        for (int i = 0; i < wait_tables[t]->reply_count; ++i) {
+            if (wait_tables[t]->replies[i].request == request && wait_tables[t]->replies[i].reply == reply)
+                return true;
+        }
+    }
+    return false;
 }
 
 int cgi_register_waits(const cgi_wait_table *waits)
