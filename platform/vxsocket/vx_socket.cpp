@@ -2,6 +2,7 @@
 #include "vxrt/vx_path.h"
 #include "vxsocket/vxs_frame.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -110,7 +111,69 @@ int wait_readable(int fd, steady::time_point deadline)
 // A frame that has begun to arrive may pause this long between two pieces: the service writes header
 // and payload separately and may be descheduled in between, while a service that stops half-way must
 // not hold the request forever.
-constexpr int frame_pause_limit_ms = 5000;
+constexpr std::chrono::milliseconds frame_pause_limit{5000};
+
+// No deadline: a time point no wait reaches.
+constexpr steady::time_point no_deadline = steady::time_point::max();
+
+steady::time_point deadline_after(int timeout_ms)
+{
+    if (timeout_ms < 0)
+        return no_deadline;
+    return steady::now() + std::chrono::milliseconds(timeout_ms);
+}
+
+// Reads exactly `size` bytes of a begun frame: each piece within the pause limit of the last one, and
+// the last by `deadline`. A service dripping its reply must not stretch the caller's wait piece by
+// piece. 0, or -1 at end of stream, on an error, after too long a pause or at the deadline.
+int read_frame_part(int fd, void *data, size_t size, steady::time_point deadline)
+{
+    char *p = static_cast<char *>(data);
+    while (size > 0) {
+        if (wait_readable(fd, std::min(deadline, steady::now() + frame_pause_limit)) <= 0)
+            return -1;
+        ssize_t n = read(fd, p, size);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return -1;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// Writes all `size` bytes by `deadline`: a service that accepted the connection but reads nothing
+// must not hold the send once the socket's buffer is full. 0, or -1 (the frame may be partly out).
+int write_until(int fd, const void *data, size_t size, steady::time_point deadline)
+{
+    const char *p = static_cast<const char *>(data);
+    while (size > 0) {
+        ssize_t n = send(fd, p, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            for (;;) {
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady::now()).count();
+                if (left <= 0)
+                    return -1;
+                pollfd waiting{fd, POLLOUT, 0};
+                int ready = poll(&waiting, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
+                if (ready < 0 && errno == EINTR)
+                    continue;
+                if (ready <= 0)
+                    return -1;
+                break;
+            }
+            continue;
+        }
+        if (n <= 0)
+            return -1;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
 
 // Closes the connection and waits for whoever delivers its frames. Caller holds c.lock.
 void close_connection(client &c)
@@ -136,10 +199,18 @@ int connect_socket(const std::string &device_path)
         return -1;
     memcpy(address.sun_path, file.c_str(), file.size() + 1);
 
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking: a service whose listen queue is full (it has stopped accepting) would otherwise
+    // hold connect() for ever. Such a connection fails at once (EAGAIN) and counts as a failed
+    // attempt of the caller's retries. Reads wait in poll, so the socket is blocking again after.
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return -1;
     if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         close(fd);
         return -1;
     }
@@ -190,6 +261,12 @@ int vx_sock_init(vx_sock_callback callback, int /*reserved*/, int /*version*/, c
 
 int vx_sock_send_msg(int /*target*/, int code, const void *payload, int length, int /*options*/)
 {
+    return vx_sock_send_msg_within(code, payload, length, -1);
+}
+
+int vx_sock_send_msg_within(int code, const void *payload, int length, int timeout_ms)
+{
+    const steady::time_point deadline = deadline_after(timeout_ms);
     if (length < 0 || length > VXS_MAX_PAYLOAD || (length > 0 && payload == nullptr))
         return -1;
     client &c = the_client();
@@ -202,7 +279,9 @@ int vx_sock_send_msg(int /*target*/, int code, const void *payload, int length, 
         return -1;
 
     uint32_t flags = c.send_only ? VXS_FLAG_SEND_ONLY : 0;
-    if (vxs_write_frame(c.conn->fd, c.next_sequence, code, flags, payload, length) != 0) {
+    const vxs_header header = vxs_make_header(c.next_sequence, code, flags, length);
+    if (write_until(c.conn->fd, &header, sizeof header, deadline) != 0 ||
+        (length > 0 && write_until(c.conn->fd, payload, static_cast<size_t>(length), deadline) != 0)) {
         // Part of the frame may be out: this connection can carry nothing more.
         close_connection(c);
         return -1;
@@ -211,11 +290,12 @@ int vx_sock_send_msg(int /*target*/, int code, const void *payload, int length, 
     return 0;
 }
 
-int vx_sock_receive(int timeout_ms)
+int vx_sock_receive(int timeout_ms, int frame_ms)
 {
     if (in_callback)
         return -1;
     const steady::time_point deadline = steady::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+    const steady::time_point frame_deadline = deadline_after(frame_ms);
     client &c = the_client();
     std::shared_ptr<connection> conn;
     {
@@ -230,13 +310,13 @@ int vx_sock_receive(int timeout_ms)
         return 0;
     vxs_header header{};
     std::vector<unsigned char> payload;
-    if (ready < 0 || vxs_read_all(conn->fd, &header, sizeof header, frame_pause_limit_ms) != 0 ||
+    if (ready < 0 || read_frame_part(conn->fd, &header, sizeof header, frame_deadline) != 0 ||
         !vxs_header_valid(header)) {
         end_connection(*conn);
         return -1;
     }
     payload.resize(static_cast<size_t>(header.length));
-    if (vxs_read_all(conn->fd, payload.data(), payload.size(), frame_pause_limit_ms) != 0) {
+    if (read_frame_part(conn->fd, payload.data(), payload.size(), frame_deadline) != 0) {
         end_connection(*conn);
         return -1;
     }

@@ -33,17 +33,23 @@ int vx_sock_init(vx_sock_callback callback, int reserved, int version, const cha
 // Sends one request frame: connects when there is no connection yet (or the last one has failed),
 // then writes the whole frame before returning. `target` (1, the main service) and `options` (0) are
 // not interpreted. 0 when the frame has been handed over; -1 when the client is not set up, the
-// payload is invalid, the socket is not there yet or the connection failed (the caller may retry).
+// payload is invalid, the socket is not there yet, the service does not take the connection (its
+// listen queue is full: connecting never blocks) or the connection failed (the caller may retry).
 int vx_sock_send_msg(int target, int code, const void *payload, int length, int options);
 
+// As vx_sock_send_msg, but writing the frame gives up `timeout_ms` after the call (-1: no limit) when
+// the service does not read it; the connection is then closed, as part of the frame may be out.
+int vx_sock_send_msg_within(int code, const void *payload, int length, int timeout_ms);
+
 // For a VX_SOCK_CALLER_READS client: waits up to `timeout_ms` for the next reply frame to begin and
-// hands it to the callback on the calling thread. A frame that has begun is read whole, however long
-// that takes, as long as the service never pauses more than 5 s within it; a frame left unfinished
-// longer leaves the connection out of step, so it is closed. 1 when a frame was delivered, 0 when none
-// began in time, -1 when there is no connection, the connection has ended (closed by the service,
-// garbled or left unfinished: the next send connects again), the client has a delivery thread, or when
-// called from the callback.
-int vx_sock_receive(int timeout_ms);
+// hands it to the callback on the calling thread. A frame that has begun is read whole, as long as
+// the service never pauses more than 5 s within it and, with `frame_ms` >= 0, it is complete within
+// `frame_ms` of the call (the caller's whole deadline, however short the wait for the beginning); a
+// frame left unfinished leaves the connection out of step, so it is closed. 1 when a frame was
+// delivered, 0 when none began in time, -1 when there is no connection, the connection has ended
+// (closed by the service, garbled or left unfinished: the next send connects again), the client has
+// a delivery thread, or when called from the callback.
+int vx_sock_receive(int timeout_ms, int frame_ms = -1);
 
 // Closes the connection and waits for the delivery thread, or for a callback in progress on another
 // thread. Returns 0 (also when nothing was open), or -1 when called from the callback, where it does

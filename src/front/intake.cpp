@@ -50,9 +50,22 @@ const char *base_name(const char *client_name)
     return base;
 }
 
+// The program's own files directly under /tmp: lock files, markers and the download pointer. An
+// upload named like one would replace it (".export_down_file", which "/1013" downloads and removes, is
+// covered by the rule on a leading '.').
+const char *const fixed_tmp_names[] = {"cgilockfile", "pbdownload", "tmp_diagnostic", "vxcore", "log"};
+
+// A name an upload may take under /tmp: not empty, not hidden (nor "." or ".."), and none of the
+// program's own.
 bool is_plain_base_name(const char *name)
 {
-    return name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+    if (name[0] == '\0' || name[0] == '.')
+        return false;
+    for (const char *fixed : fixed_tmp_names) {
+        if (strcmp(name, fixed) == 0)
+            return false;
+    }
+    return true;
 }
 
 // Moves an upload without a shell: rename within the file system, /bin/mv with an argument vector
@@ -169,7 +182,7 @@ void cgiDealUpload()
         snprintf(data, sizeof data, "%s & %s", file->tfileName, cgiQueryString);
     } else {
         // The client's name becomes a file name under /tmp: "", "." or ".." would name the folder
-        // itself or its parent.
+        // itself or its parent, and a hidden or fixed name a file of the program's own.
         if (!is_plain_base_name(base))
             return;
         char moved[upload_data_size];

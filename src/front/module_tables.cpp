@@ -1,4 +1,4 @@
-// Registration of the module resource tables and of their long waits.
+// Registration of the module resource tables, of their long waits and of their other reply codes.
 //
 // The modules' tables are registered in one place, in the fixed module order, so that each module
 // occupies its own consecutive range of slots whatever order the linker gives the translation units.
@@ -32,7 +32,7 @@ struct module_registration {
         for (const web_table *table : module_order) {
             if (table->count > 0)
                 WebResRegister(table->res, table->count);
-            if (table->waits != nullptr && table->waits->count > 0)
+            if (table->waits != nullptr && (table->waits->count > 0 || table->waits->reply_count > 0))
                 cgi_register_waits(table->waits);
         }
     }

@@ -27,10 +27,20 @@ struct cgi_wait_rule {
     int polls;
 };
 
-// A module's long waits, registered with the exchange at start (front/module_tables.cpp).
+// A reply code a request has besides its rule's: {RAID_REMOVE, RAID_REMOVED}. The exchange hands a
+// reply routine only the replies its request can have; any other frame is dropped and logged.
+struct cgi_reply_rule {
+    int32_t request;
+    int32_t reply;
+};
+
+// A module's long waits and its requests' other reply codes, registered with the exchange at start
+// (front/module_tables.cpp): {CGI_ROWS(storage_wait_rules), CGI_ROWS(storage_reply_rules)}.
 struct cgi_wait_table {
     const cgi_wait_rule *rules;
     int count;
+    const cgi_reply_rule *replies = nullptr;
+    int reply_count = 0;
 };
 
 // The pointer and the count of a static array, for the tables of rows the modules declare:

@@ -1,9 +1,11 @@
 #include "link/web_ipc.h"
+#include "link/web_log.h"
 #include "vxsocket/vx_socket.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +23,7 @@ using std::chrono::steady_clock;
 constexpr const char *main_service_socket = "/var/run/vxsocket";
 constexpr int send_attempts = 3000;
 constexpr milliseconds send_retry_pause{10};
+constexpr milliseconds send_retry_period = send_retry_pause * send_attempts;
 constexpr milliseconds poll_period{40};
 constexpr int default_polls = 1000;
 
@@ -36,6 +39,7 @@ struct exchange {
     std::mutex lock;                  // held while a reply routine runs
     std::condition_variable replied;  // signalled after every delivered reply
     cgi_ipc_callback callback = nullptr;
+    int request = 0;                  // the request code: only its replies reach `callback`
     bool accepting = false;           // replies still reach `callback`
     bool stream = false;
     std::atomic<bool> over{false};    // a reply was unusable: the wait ends without an answer
@@ -71,44 +75,58 @@ void deliver_reply(void *unused, const void *header, const void *payload)
     std::lock_guard<std::mutex> guard(x.lock);
     if (!x.accepting)
         return;
+    const int reply = cgi_reply_code(header);
+    if (!cgi_reply_expected(x.request, reply)) {
+        // A reply to another request (a late one of an earlier exchange, or the service's mistake)
+        // must not answer this one.
+        cgi_log("web_ipc", __LINE__, "deliver_reply", "reply %d dropped: request %d has no such reply", reply,
+                x.request);
+        return;
+    }
     in_delivery = true;
     x.callback(unused, header, payload);
     in_delivery = false;
     x.replied.notify_all();
 }
 
+milliseconds time_left(steady_clock::time_point deadline)
+{
+    return std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now());
+}
+
 // Reads and handles replies on this thread until a reply routine has set the flag or `deadline` has
 // passed. A frame is read only while the flag is clear, so a second reply can never add a second
-// response. Each read waits at most one poll period, so a flag set by another thread is seen as soon as
-// with the 40 ms polls. A connection the service has closed can bring no reply: the wait ends there.
+// response. Each read waits at most one poll period for a frame to begin, so a flag set by another
+// thread is seen as soon as with the 40 ms polls; a frame that has begun must be whole by the deadline.
+// A connection the service has closed can bring no reply: the wait ends there.
 void wait_for_reply(steady_clock::time_point deadline)
 {
     while (g_callback_done == 0 && !the_exchange().over) {
-        auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now());
+        const milliseconds left = time_left(deadline);
         if (left.count() <= 0)
             return;
-        if (vx_sock_receive(static_cast<int>(std::min(left, poll_period).count())) < 0)
+        const int frame_ms = static_cast<int>(std::min<milliseconds::rep>(left.count(), INT_MAX));
+        if (vx_sock_receive(static_cast<int>(std::min(left, poll_period).count()), frame_ms) < 0)
             return;
     }
 }
 
-// Tries the send until it goes out, the attempts are used up or the cap has passed.
+// Tries the send until it goes out, the attempts are used up or the period (the cap, when set) has
+// passed; a connection the service does not accept is a failed attempt, and a frame the service does
+// not read gives up at the end of the period.
 bool send_request(int code, int length, const void *payload, std::optional<milliseconds> cap)
 {
-    const auto start = steady_clock::now();
+    const auto deadline = steady_clock::now() + (cap ? *cap : send_retry_period);
     for (int attempt = 1;; ++attempt) {
-        if (vx_sock_send_msg(1, code, payload, length, 0) == 0)
+        const milliseconds left = time_left(deadline);
+        if (left.count() <= 0)
+            return false;
+        if (vx_sock_send_msg_within(code, payload, length, static_cast<int>(std::min<milliseconds::rep>(
+                                                                left.count(), INT_MAX))) == 0)
             return true;
         if (attempt >= send_attempts)
             return false;
-        milliseconds pause = send_retry_pause;
-        if (cap) {
-            auto left = std::chrono::duration_cast<milliseconds>(start + *cap - steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pause = std::min(pause, left);
-        }
-        std::this_thread::sleep_for(pause);
+        std::this_thread::sleep_for(std::min(send_retry_pause, std::max(time_left(deadline), milliseconds(0))));
     }
 }
 
@@ -131,6 +149,7 @@ int start_exchange(cgi_ipc_callback callback, int code, int length, const void *
     {
         std::lock_guard<std::mutex> guard(x.lock);
         x.callback = callback;
+        x.request = code;
         x.accepting = (mode != exchange_mode::send_only);
         x.stream = (mode == exchange_mode::stream);
     }
@@ -206,6 +225,19 @@ int cgi_ipc_poll_count(int code)
         }
     }
     return default_polls;
+}
+
+bool cgi_reply_expected(int request, int reply)
+{
+    if (request <= INT32_MAX - 5000 && reply == reply_of(request))
+        return true;
+    for (int t = 0; t < wait_table_count; ++t) {
+        for (int i = 0; i < wait_tables[t]->reply_count; ++i) {
+            if (wait_tables[t]->replies[i].request == request && wait_tables[t]->replies[i].reply == reply)
+                return true;
+        }
+    }
+    return false;
 }
 
 int cgi_register_waits(const cgi_wait_table *waits)

@@ -10,12 +10,17 @@
 //
 // The handler's thread reads the reply itself while it waits and hands it to the module's dispatcher
 // (no thread is started for an exchange; a stream's replies come on the socket client's delivery
-// thread). The dispatcher (cgi_dispatch_reply) picks the reply routine by reply code, the routine
+// thread). Only a reply the request can have reaches the dispatcher: its rule's code (request + 5000)
+// or one its module lists (cgi_reply_rule); any other frame is dropped and logged, so a stray reply
+// to another request can never answer this one. The dispatcher (cgi_dispatch_reply) picks the reply
+// routine by reply code, the routine
 // writes the response, and the dispatcher stores what it returns in g_callback_done. The wait ends as
 // soon as the flag is set, when a reply was unusable (cgi_end_wait: the flag stays 0), when the main
 // service has closed the connection (no reply can come), or when the time-out of the request code
 // has passed (cgi_ipc_poll_count x 40 ms; VX_IPC_TIMEOUT_MS, when set, caps every wait and the whole
-// send-retry period of one exchange).
+// send-retry period of one exchange). Every wait keeps to its deadline: connecting never blocks (a
+// service that does not accept is a failed attempt), a frame the service does not read gives up at the
+// end of the send-retry period, and a reply sent in slow pieces must be whole by the reply's deadline.
 //
 // One request, one response. Once a wait has ended, with or without the reply, no further reply of
 // that exchange reaches the callback: a reply that is being handled when the time-out strikes is
@@ -71,8 +76,12 @@ void cgi_end_wait();
 // rule, 1000 for a code no module lists.
 int cgi_ipc_poll_count(int code);
 
-// Adds a module's long waits (front/module_tables.cpp, before main). 0, or -1 when the table is
-// null or no room for another module's table is left.
+// True when `reply` is a reply code request `request` can have: request + 5000, or a rule of a
+// registered table.
+bool cgi_reply_expected(int request, int reply);
+
+// Adds a module's long waits and reply rules (front/module_tables.cpp, before main). 0, or -1 when the
+// table is null or no room for another module's table is left.
 int cgi_register_waits(const cgi_wait_table *waits);
 
 // The reply code (bytes 12-15) and the payload length (bytes 20-23) of a delivered frame header.

@@ -7,20 +7,26 @@
 #include "storage/storage_records.h"
 #include "vxrt/vx_oplog.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 constexpr int FORMAT_PORT_MAX = 36;
 constexpr int FORMAT_PROGRESS_MAX = 16;
 constexpr int FORMAT_REFUSED = 3;  // answered: the main service did not format the disk
 
-// The texts of the format results; other results are answered with nothing.
+// The texts of the format results. Any other result says nothing of the disk: the page answers its
+// error form, as for no reply, rather than an empty answer the browser would take for success.
 const cgi_result_text format_texts[] = {{0, "OK"}, {1, "USING"}, {-1, "ERROR FORMAT"}, {-3, "NAS LOW CAP"}};
 
 int on_format_disk_cb(int count, const void *payload)
 {
     int32_t result = 0;
-    cgi_reply_result(count, payload, &result);
+    if (cgi_reply_result(count, payload, &result) != 0 ||
+        std::none_of(std::begin(format_texts), std::end(format_texts),
+                     [result](const cgi_result_text &row) { return row.result == result; }))
+        return CGI_REPLY_UNUSABLE;
     cgi_answer_result(count, payload, format_texts, std::size(format_texts), CGI_TEXT);
     return result == 0 ? CGI_REPLY_ANSWERED : FORMAT_REFUSED;
 }

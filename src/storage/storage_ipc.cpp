@@ -1,5 +1,6 @@
 // The storage module's exchanges with the main service: its reply dispatcher, joining the reply
-// routes of the module's files, and the requests whose replies take longer than the default 40 s.
+// routes of the module's files, the requests whose replies take longer than the default 40 s, and the
+// replies that do not follow the rule (request + 5000).
 #include "storage/storage_codes.h"
 #include "storage/storage_module.h"
 
@@ -18,9 +19,13 @@ const cgi_wait_rule storage_wait_rules[] = {
     {3401, 3000},  // requests of the storage family that no page sends yet
     {3402, 6000},
 };
+
+const cgi_reply_rule storage_reply_rules[] = {
+    {RAID_REMOVE, RAID_REMOVED},
+};
 }  // namespace
 
-const cgi_wait_table storage_waits = {CGI_ROWS(storage_wait_rules)};
+const cgi_wait_table storage_waits = {CGI_ROWS(storage_wait_rules), CGI_ROWS(storage_reply_rules)};
 
 void on_storage_ipc_callback(void * /*unused*/, const void *header, const void *payload)
 {

@@ -139,6 +139,12 @@ TEST(IpcExchange, OneResponseWhateverTheRepliesDo)
         {"unknown reply codes are ignored", "/ipcw", 9901,
          fms_script().reply(14999, fms_int(3)).reply(14901, fms_int(5), 30), "{\"id\":1}", "5000",
          json_header + "{ \"status\": 5 }"},
+        {"the reply of another request is ignored though the dispatcher knows it", "/ipcw", 9901,
+         fms_script().reply(14904, fms_int(3)).reply(14901, fms_int(5), 30), "{\"id\":1}", "5000",
+         json_header + "{ \"status\": 5 }"},
+        {"another request's second reply code is no reply to this one", "/ipcm", 9904,
+         fms_script().reply(14903, fms_int(1)).reply(14904, fms_int(4), 30).reply(14904, fms_int(-1)), "", "5000",
+         json_header + "[4]"},
         {"the request's own code is no reply", "/ipcw", 9901,
          fms_script().reply(14999, fms_int(3)).reply(9901, fms_int(3)), "{\"id\":1}", "300", json_error},
         {"a zero-length reply reaches the routine with a payload", "/ipcz", 9905, fms_script().reply(14905), "",
@@ -171,6 +177,55 @@ TEST(IpcExchange, OneResponseWhateverTheRepliesDo)
         if (c.code == 9905) {
             EXPECT_EQ(fms.requests()[0].payload, "");  // the routine sends no payload
         }
+    }
+}
+
+// A main service that has stopped accepting: its listen queue is full, so a blocking connect would
+// wait for ever. The page answers its error form once the send-retry period (the cap) is over.
+TEST(IpcExchange, ServiceThatNeverAcceptsCostsOnlyTheSendPeriod)
+{
+    test_root root;
+    stalled_main_service stalled(root);
+    ASSERT_TRUE(stalled.fill());
+
+    auto start = clock_type::now();
+    cgi_result r = run_probe(root, probe_request("/ipcw", "{\"id\":1}", "800"));
+    const int waited = elapsed_ms(start);
+    EXPECT_EQ(r.out, json_error);
+    EXPECT_GE(waited, 800);
+    EXPECT_LT(waited, 800 + 2000) << "connecting must give up with the send period";
+}
+
+// A reply that comes in slow pieces must be whole by the reply's deadline, not by a pause limit per
+// piece; one that completes in time is read whole although it spans many 40 ms polls.
+TEST(IpcExchange, ReplyInSlowPiecesIsBoundByTheDeadline)
+{
+    const std::string frame = fms_header("VXS1", 24, 1, 14901, 0, 4) + fms_int(6);
+    auto dripped = [&frame](int pause_ms) {
+        fms_script script;
+        for (size_t at = 0; at < frame.size(); at += 4)
+            script.raw(frame.substr(at, 4), pause_ms);
+        return script;
+    };
+    const struct {
+        const char *what;
+        int pause_ms;
+        const char *timeout_ms;
+        int bound_ms;
+        std::string answer;
+    } cases[] = {
+        // Seven pieces 300 ms apart end at 2.1 s: past the 800 ms cap.
+        {"dripping past the deadline", 300, "800", 800 + 1500, json_error},
+        {"dripping within the deadline", 60, "5000", 3000, json_header + "{ \"status\": 6 }"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        test_root root;
+        fake_main_service fms(root);
+        fms.script(9901, dripped(c.pause_ms));
+        auto start = clock_type::now();
+        EXPECT_EQ(run_probe(root, probe_request("/ipcw", "{\"id\":1}", c.timeout_ms)).out, c.answer);
+        EXPECT_LT(elapsed_ms(start), c.bound_ms);
     }
 }
 }  // namespace

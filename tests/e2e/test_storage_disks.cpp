@@ -204,6 +204,21 @@ TEST(DiskList, WithoutAReplyAnswersTheJsonErrorForm)
     });
 }
 
+// Replies of other requests (a format result, the second reply code of a RAID removal) arriving while
+// the page waits for the disk list are dropped: the list still answers.
+TEST(DiskList, RepliesOfOtherRequestsAreNotTakenForTheList)
+{
+    run_exchanges({
+        {.request = page_get("/6100", ""),
+         .script = {{DISK_LIST, fms_script()
+                                    .reply(reply_of(DISK_FORMAT), fms_int(0))
+                                    .reply(RAID_REMOVED, fms_int(0))
+                                    .reply(reply_of(DISK_LIST), fms_record(reported(1, "x", 1)), 30)}},
+         .sent = {asks(DISK_LIST)},
+         .answer = disk_list("OK", 0, {{.port = 1, .vendor = "x", .type = 1}})},
+    });
+}
+
 TEST(DiskSettings, AreStoredSentAndLogged)
 {
     test_root root;

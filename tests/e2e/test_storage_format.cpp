@@ -33,18 +33,21 @@ TEST(FormatDisk, EachResultHasItsTextAndOnlySuccessIsLoggedAsSuccess)
         format(36, {replies(DISK_FORMAT, fms_int(1))}, TEXT + "USING", -1),
         format(5, {replies(DISK_FORMAT, fms_int(-1))}, TEXT + "ERROR FORMAT", -1),
         format(12, {replies(DISK_FORMAT, fms_int(-3))}, TEXT + "NAS LOW CAP", -1),
-        format(1, {replies(DISK_FORMAT, fms_int(7))}, "", -1),
     });
 }
 
-// No reply, a reply too short for the result, or such a reply with a whole one after it (the short
-// one ends the wait; the later one is not taken): the JSON error form, and a failure is logged.
+// No reply, a reply too short for the result, such a reply with a whole one after it (the short one
+// ends the wait; the later one is not taken), or a result the page has no text for: the JSON error
+// form, and a failure is logged.
 TEST(FormatDisk, WithoutAWholeReplyAnswersTheJsonErrorFormAndLogsAFailure)
 {
     run_exchanges({
         format(4, {}, JSON_ERROR, -1, NO_REPLY_WAIT_MS),
         format(4, {replies(DISK_FORMAT, std::string(2, '\0'))}, JSON_ERROR, -1, NO_REPLY_WAIT_MS),
         format(4, {unusable_then_whole(DISK_FORMAT, std::string(3, '\0'), fms_int(0))}, JSON_ERROR, -1),
+        format(1, {replies(DISK_FORMAT, fms_int(7))}, JSON_ERROR, -1),
+        format(2, {replies(DISK_FORMAT, fms_int(-2))}, JSON_ERROR, -1),
+        format(3, {unusable_then_whole(DISK_FORMAT, fms_int(2), fms_int(0))}, JSON_ERROR, -1),
     });
 }
 

@@ -140,6 +140,7 @@ TEST(Upload, FileIsMovedToTmpUnderItsClientBaseName)
         {"C:\\dir\\name.bin", "name.bin"},
         {"C:\\Users\\me/mixed\\up/cfg.dat", "cfg.dat"},
         {"plain.txt", "plain.txt"},
+        {"log.txt", "log.txt"},  // near a fixed name, but not one
     };
     for (const auto &[client, base] : names) {
         cgi_result r = run_cgi(root, upload("/6087", "", form_body({file_field(client, content)})));
@@ -150,7 +151,7 @@ TEST(Upload, FileIsMovedToTmpUnderItsClientBaseName)
         ASSERT_EQ(stat(root.file("/tmp/" + base).c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0600u) << client;
     }
-    EXPECT_EQ(temp_files(root).size(), 3u);
+    EXPECT_EQ(temp_files(root).size(), 4u);
 }
 
 TEST(Upload, ParamValueOfTheQueryFollowsTheMovedPath)
@@ -205,12 +206,15 @@ TEST(Upload, HostileClientNamesAreNeverInterpreted)
     EXPECT_FALSE(file_exists("/pwned1"));
 }
 
-// A client name that leaves no usable base name ("", ".", "..") or does not fit the name buffer
-// dispatches nothing, and the parsed upload is removed with the process.
+// A client name that leaves no usable base name ("", ".", ".."), names a hidden file or one of the
+// program's own under /tmp, or does not fit the name buffer dispatches nothing, and the parsed upload
+// is removed with the process.
 TEST(Upload, ClientNameWithoutUsableBaseNameDispatchesNothing)
 {
     test_root root;
-    const std::string names[] = {"C:\\dir\\", "..", ".", "C:\\dir\\..", "up/..", "/", std::string(128, 'n')};
+    const std::string names[] = {"C:\\dir\\", "..", ".", "C:\\dir\\..", "up/..", "/", std::string(128, 'n'),
+                                 ".export_down_file", "C:\\dir\\.hidden", "cgilockfile", "pbdownload",
+                                 "tmp_diagnostic", "up/vxcore", "log"};
     for (const std::string &name : names) {
         cgi_result r = run_cgi(root, upload("/6087", "param:1", form_body({file_field(name, "data")})));
         EXPECT_EQ(r.exit_status, 0) << name;

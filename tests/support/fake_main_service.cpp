@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -255,4 +256,51 @@ void fake_main_service::serve(int fd, int number)
         ++closed_;
     }
     changed_.notify_all();
+}
+
+namespace {
+sockaddr_un socket_address(const std::string &path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        abort();
+    memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+}
+}  // namespace
+
+stalled_main_service::stalled_main_service(const test_root &root) : socket_path_(root.file("/var/run/vxsocket"))
+{
+    sockaddr_un address = socket_address(socket_path_);
+    unlink(socket_path_.c_str());
+    listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(listen_fd_, 0) != 0)
+        abort();
+}
+
+stalled_main_service::~stalled_main_service()
+{
+    for (int fd : queued_)
+        close(fd);
+    close(listen_fd_);
+    unlink(socket_path_.c_str());
+}
+
+bool stalled_main_service::fill()
+{
+    sockaddr_un address = socket_address(socket_path_);
+    for (int i = 0; i < 16; ++i) {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0)
+            return false;
+        if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+            const bool full = errno == EAGAIN;
+            close(fd);
+            return full;
+        }
+        queued_.push_back(fd);
+    }
+    return false;
 }

@@ -114,3 +114,22 @@ private:
     std::thread acceptor_;
     std::vector<std::thread> servers_;
 };
+
+// A main service that has stopped accepting connections: it listens on the root's socket but never
+// accepts, with a queue of one. `fill()` takes that one place itself, so that a further connect finds
+// the queue full (a blocking connect would wait for ever). Closes everything when it goes.
+class stalled_main_service {
+public:
+    explicit stalled_main_service(const test_root &root);
+    ~stalled_main_service();
+    stalled_main_service(const stalled_main_service &) = delete;
+    stalled_main_service &operator=(const stalled_main_service &) = delete;
+
+    // Connects until the queue is full. False when it never filled.
+    bool fill();
+
+private:
+    std::string socket_path_;
+    int listen_fd_ = -1;
+    std::vector<int> queued_;
+};

@@ -202,13 +202,23 @@ void on_ipc_stream(const char * /*data*/)
         cgi_error_to_webserver(1);
 }
 
+// The probe's second reply code, declared as a module declares its own.
+const cgi_reply_rule ipc_test_reply_rules[] = {
+    {IPC_PROBE, IPC_PROBE_FAILED},
+};
+const cgi_wait_table ipc_test_waits = {nullptr, 0, CGI_ROWS(ipc_test_reply_rules)};
+
 const web_res ipc_test_res[] = {
     {"/ipcw", on_ipc_wait},   {"/ipcs", on_ipc_send_only}, {"/ipcz", on_ipc_payload},
     {"/ipcm", on_ipc_series}, {"/ipce", on_ipc_stream},
 };
 
 struct ipc_test_registration {
-    ipc_test_registration() { WebResRegister(ipc_test_res, static_cast<int>(std::size(ipc_test_res))); }
+    ipc_test_registration()
+    {
+        WebResRegister(ipc_test_res, static_cast<int>(std::size(ipc_test_res)));
+        cgi_register_waits(&ipc_test_waits);
+    }
     ~ipc_test_registration() { WebResUnregister(ipc_test_res, static_cast<int>(std::size(ipc_test_res))); }
 };
 

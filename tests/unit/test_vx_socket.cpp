@@ -181,6 +181,25 @@ TEST_F(VxSocket, SendFailsUntilTheSocketIsThereThenConnects)
     EXPECT_EQ(fms.requests()[0].sequence, 1u);
 }
 
+// A service that takes the connection into its queue but never accepts or reads: a large frame gives
+// up at the send's time limit; once the queue is full, connecting fails at once instead of blocking.
+TEST_F(VxSocket, ServiceThatNeverAcceptsNeverBlocksTheSend)
+{
+    stalled_main_service stalled(root);
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, VX_SOCK_CALLER_READS), 0);
+    const std::string large(4 * 1024 * 1024, 'x');
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(vx_sock_send_msg_within(3433, large.data(), static_cast<int>(large.size()), 300), -1);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(290));
+    EXPECT_LT(waited, std::chrono::milliseconds(2000));
+
+    ASSERT_TRUE(stalled.fill());
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(vx_sock_send_msg(1, 3433, nullptr, 0, 0), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+}
+
 TEST_F(VxSocket, ConnectsAgainAfterTheServiceClosedTheConnection)
 {
     fake_main_service fms(root);
@@ -267,6 +286,36 @@ TEST_F(VxSocket, NoCallbackRunsOnceUninitHasReturned)
     for (size_t i = 0; i < rec.frames.size(); ++i)
         EXPECT_EQ(rec.frames[i].payload, fms_int(static_cast<int32_t>(i)));
 }
+// With the caller's whole deadline given, a begun frame must be whole by then, however short its
+// pauses: a frame dripping past it ends the connection; one finished in time is read although it
+// began within a much shorter wait.
+TEST_F(VxSocket, CallerReadKeepsABegunFrameWithinTheDeadline)
+{
+    fake_main_service fms(root);
+    const std::string frame = fms_header("VXS1", 24, 1, 12001, 0, 8) + "abcdefgh";
+    auto dripped = [&frame](int pause_ms) {
+        fms_script script;
+        for (size_t at = 0; at < frame.size(); at += 4)
+            script.raw(frame.substr(at, 4), pause_ms);
+        return script;
+    };
+    fms.script(7000, dripped(30));   // whole after 240 ms
+    fms.script(7001, dripped(100));  // whole after 800 ms
+    ASSERT_EQ(vx_sock_init(record_frame, 0, 3, socket_path, VX_SOCK_CALLER_READS), 0);
+    ASSERT_EQ(vx_sock_send_msg(1, 7000, nullptr, 0, 0), 0);
+    EXPECT_EQ(vx_sock_receive(100, 2000), 1);
+    ASSERT_EQ(rec.count(), 1u);
+    EXPECT_EQ(rec.frames[0].payload, "abcdefgh");
+
+    ASSERT_EQ(vx_sock_send_msg(1, 7001, nullptr, 0, 0), 0);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(vx_sock_receive(300, 400), -1);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(390));
+    EXPECT_LT(waited, std::chrono::milliseconds(1000));
+    EXPECT_EQ(rec.count(), 1u);
+}
+
 // A client whose caller reads: frames reach the callback only inside vx_sock_receive, on that thread.
 TEST_F(VxSocket, CallerReadsOneFrameAtATimeOnItsOwnThread)
 {

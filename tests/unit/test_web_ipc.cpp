@@ -18,10 +18,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 #include <thread>
 
 namespace {
@@ -31,6 +33,7 @@ std::atomic<int> g_calls{0};
 std::atomic<int> g_flag_to_set{1};
 std::atomic<int> g_callback_delay_ms{0};
 std::atomic<std::thread::id> g_callback_thread;
+std::atomic<int> g_last_code{0};
 
 // A dispatcher that takes its time if asked to, then sets the flag it was told to.
 void counting_callback(void * /*unused*/, const void *header, const void *payload)
@@ -38,6 +41,7 @@ void counting_callback(void * /*unused*/, const void *header, const void *payloa
     if (payload == nullptr || cgi_reply_code(header) == 0)
         return;
     ++g_calls;
+    g_last_code = cgi_reply_code(header);
     g_callback_thread = std::this_thread::get_id();
     if (g_callback_delay_ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(g_callback_delay_ms.load()));
@@ -199,6 +203,20 @@ TEST_F(Exchange, SendOnlyReturnsAtOnceWithTheFlagClear)
     EXPECT_EQ(fms.requests()[0].payload, "abcd");
 }
 
+// A reply the request cannot have (here the format result while the disk list is awaited) never
+// reaches the dispatcher, and the diagnostic log says it was dropped.
+TEST_F(Exchange, RepliesOfOtherRequestsAreDroppedAndLogged)
+{
+    fake_main_service fms(root);
+    fms.script(3433, fms_script().reply(8434, fms_int(0)).reply(8496, fms_int(0)).reply(8433, fms_int(0), 30));
+    ASSERT_EQ(cgi_start_ipc(counting_callback, 3433, 0, nullptr, CGI_IPC_WAIT), 0);
+    EXPECT_EQ(g_calls.load(), 1);
+    EXPECT_EQ(g_last_code.load(), 8433);
+    const std::string log = read_file(root.file("/mnt/nand/cgi_log.txt"));
+    EXPECT_NE(log.find("reply 8434 dropped: request 3433"), std::string::npos) << log;
+    EXPECT_NE(log.find("reply 8496 dropped: request 3433"), std::string::npos) << log;
+}
+
 TEST_F(Exchange, NullCallbackSendsNothing)
 {
     fake_main_service fms(root);
@@ -248,6 +266,22 @@ TEST(ExchangeTable, ModulesTogetherListEveryLongWaitOnce)
     EXPECT_EQ(listed, expected);
     for (int code : {3433, 0, 3485, 8434})
         EXPECT_EQ(cgi_ipc_poll_count(code), 1000) << code;
+}
+
+// A request's replies: its rule's code, and the other codes its module lists for it only.
+TEST(ExchangeTable, OnlyTheRepliesARequestCanHaveAreExpected)
+{
+    const struct {
+        int request, reply;
+        bool expected;
+    } cases[] = {
+        {3433, 8433, true},   {3433, 8434, false}, {3433, 3433, false},   {3433, 8496, false},
+        {3421, 8421, true},   {3421, 8496, true},  {3420, 8496, false},   {3421, 8422, false},
+        {0, 5000, true},      {0, 0, false},       {INT32_MAX, INT32_MIN, false},
+        {INT32_MAX - 5000, INT32_MAX, true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(cgi_reply_expected(c.request, c.reply), c.expected) << c.request << " " << c.reply;
 }
 
 TEST(ExchangeTable, ReplyHeaderFields)
