@@ -20,6 +20,26 @@ bool lookup(const char *path, const char *key, std::string *value)
     return vxdb_lookup_param(session.db, key, value) == 1;
 }
 
+// The stored text of `key`: 1 with it in *value, 0 when the file, table or key is missing, -1 when
+// the file is there but cannot be read.
+int checked_lookup(const char *path, const char *key, std::string *value)
+{
+    if (key == nullptr || path == nullptr || path[0] == '\0')
+        return -1;
+    vxdb_session session(path, false);
+    if (session.db == nullptr)
+        return vxdb_file_absent(path) ? 0 : -1;  // a file that cannot be opened is no missing key
+    return vxdb_lookup_param(session.db, key, value);
+}
+
+// `text` into `buffer`, cut to size - 1 characters (and at an embedded NUL), always terminated.
+void copy_cut(const std::string &text, char *buffer, size_t size)
+{
+    size_t n = strnlen(text.c_str(), size - 1);
+    memcpy(buffer, text.c_str(), n);
+    buffer[n] = '\0';
+}
+
 int store(const char *path, const char *key, const char *value)
 {
     if (key == nullptr || value == nullptr)
@@ -46,24 +66,30 @@ int get_param_int(const char *path, const char *key, int def)
 
 int get_param_int_checked(const char *path, const char *key, int def, int *out)
 {
-    if (key == nullptr || out == nullptr || path == nullptr || path[0] == '\0')
+    if (out == nullptr)
         return -1;
     std::string text;
-    int found = 0;
-    {
-        vxdb_session session(path, false);
-        if (session.db != nullptr) {
-            found = vxdb_lookup_param(session.db, key, &text);
-        } else {
-            found = vxdb_file_absent(path) ? 0 : -1;  // a file that cannot be opened is no missing key
-        }
-    }
+    const int found = checked_lookup(path, key, &text);
     if (found < 0)
         return -1;
     int value = def;
     if (found == 0 || !vxdb_parse_int(text, &value))
         value = def;
     *out = value;
+    return 0;
+}
+
+int get_param_value_checked(const char *path, const char *key, const char *def, char *buffer, size_t size)
+{
+    if (buffer == nullptr || size == 0)
+        return -1;
+    std::string text;
+    const int found = checked_lookup(path, key, &text);
+    if (found < 0)
+        return -1;
+    if (found == 0)
+        text = def != nullptr ? def : "";
+    copy_cut(text, buffer, size);
     return 0;
 }
 
@@ -75,9 +101,7 @@ int get_param_value(const char *path, const char *key, char *buffer, size_t size
     bool found = lookup(path, key, &text);
     if (!found)
         text = (def != nullptr) ? def : "";
-    size_t n = strnlen(text.c_str(), size - 1);
-    memcpy(buffer, text.c_str(), n);
-    buffer[n] = '\0';
+    copy_cut(text, buffer, size);
     return found ? 0 : -1;
 }
 

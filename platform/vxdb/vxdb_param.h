@@ -22,6 +22,12 @@ int get_param_int_checked(const char *path, const char *key, int def, int *out);
 // when the default was (nothing is written for a null buffer or a size of 0).
 int get_param_value(const char *path, const char *key, char *buffer, size_t size, const char *def);
 
+// As get_param_value, but a read that fails is told apart from a key that is missing: 0 with the
+// stored text (or `def`, "" for a null `def`, when the file, table or key is missing) in `buffer`,
+// cut and terminated as above; -1 when the database cannot be read (busy past VXDB_BUSY_TIMEOUT_MS,
+// I/O error, not a database) or for a null buffer or a size of 0, `buffer` then untouched.
+int get_param_value_checked(const char *path, const char *key, const char *def, char *buffer, size_t size);
+
 // Store the value, creating the file, the table and the key as needed. 0, or -1 on failure.
 int set_param_int(const char *path, const char *key, int value);
 int set_param_value(const char *path, const char *key, const char *value);

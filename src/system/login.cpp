@@ -118,21 +118,38 @@ int store_login_session(const char *session_id, const user_record &user, time_t 
     return store_session(session_id, user.id, user.name, user.type, user.remoteSettings, lifetime_s, now);
 }
 
-// The session and the device facts that follow the account in the login answer.
-void add_session_facts(json_object *answer, const char *session_id)
+// The device facts that follow the account in the login answer.
+struct device_facts {
+    char hardware[32];
+    char software[256];
+    char model[256];
+    int failover_mode;
+    int same_channel;
+};
+
+// 0, or -1 when any of them cannot be read: a device must not present itself with made-up versions
+// because its database was busy. A key that is not stored reads as its default.
+int read_device_facts(device_facts *facts)
 {
-    char hardware[32], software[256], model[256];
-    get_param_value(VXDB_MAIN_DB, "hardware_version", hardware, sizeof hardware, "V1.1");
-    get_param_value(VXDB_MAIN_DB, "software_version", software, sizeof software, "7x.7.0.9");
-    get_param_value(VXDB_MAIN_DB, "model", model, sizeof model, "");
-    const int failover_mode = get_param_int(VXDB_MAIN_DB, "failover_mode", 0);
-    const bool same_channel = get_param_int(VXDB_MAIN_DB, "same_channel_exist", 0) == 2;
+    const char *db = VXDB_MAIN_DB;
+    if (get_param_value_checked(db, "hardware_version", "V1.1", facts->hardware, sizeof facts->hardware) != 0 ||
+        get_param_value_checked(db, "software_version", "7x.7.0.9", facts->software, sizeof facts->software) != 0 ||
+        get_param_value_checked(db, "model", "", facts->model, sizeof facts->model) != 0 ||
+        get_param_int_checked(db, "failover_mode", 0, &facts->failover_mode) != 0 ||
+        get_param_int_checked(db, "same_channel_exist", 0, &facts->same_channel) != 0)
+        return -1;
+    facts->same_channel = facts->same_channel == 2 ? 1 : 0;
+    return 0;
+}
+
+void add_session_facts(json_object *answer, const char *session_id, const device_facts &facts)
+{
     json_object_object_add(answer, "sessionId", json_object_new_string(session_id));
-    json_object_object_add(answer, "failoverMode", json_object_new_int(failover_mode));
-    json_object_object_add(answer, "sameChannel", json_object_new_int(same_channel ? 1 : 0));
-    json_object_object_add(answer, "hardwareVersion", json_object_new_string(hardware));
-    json_object_object_add(answer, "softwareVersion", json_object_new_string(software));
-    json_object_object_add(answer, "model", json_object_new_string(model));
+    json_object_object_add(answer, "failoverMode", json_object_new_int(facts.failover_mode));
+    json_object_object_add(answer, "sameChannel", json_object_new_int(facts.same_channel));
+    json_object_object_add(answer, "hardwareVersion", json_object_new_string(facts.hardware));
+    json_object_object_add(answer, "softwareVersion", json_object_new_string(facts.software));
+    json_object_object_add(answer, "model", json_object_new_string(facts.model));
 }
 
 // The login's operation-log record, of a login or a refused one: there is no session yet, so the
@@ -224,14 +241,16 @@ void on_user_login(const char *data)
         return;
     }
     json_add_fields(answer.get(), login_answer_keys, &user);
+    device_facts facts{};
     char session_id[SESSION_ID_SIZE];
-    if (get_session_id(session_id) != 0 || (gate == 1 && store_login_session(session_id, user, now) != 0)) {
+    if (read_device_facts(&facts) != 0 || get_session_id(session_id) != 0 ||
+        (gate == 1 && store_login_session(session_id, user, now) != 0)) {
         cgi_error_to_webserver(CGI_TEXT);
         return;
     }
     if (counted)
         login_guard_passed(cgiRemoteAddr, login.userName);
-    add_session_facts(answer.get(), session_id);
+    add_session_facts(answer.get(), session_id, facts);
     send_login_log(LOG_LOGIN, login.userName);
     cgi_answer_json_as_text(answer.get());
 }

@@ -1,6 +1,7 @@
 // The log-in pages through the real program: the password check of "/1000" with its answer and
 // operation-log record, and the e-mail link of "/1018" with its cookies and redirects.
 #include "e2e/system_pages.h"
+#include "support/db_lock.h"
 #include "link/web_session.h"
 #include "system/system_codes.h"
 #include "vxdb/vxdb_param.h"
@@ -105,6 +106,61 @@ TEST(Login, DeviceFactsHaveTheirDefaultsAndAHashIsCutTo32Characters)
     EXPECT_EQ(r.out, TEXT + "{ \"type\": 0, \"userName\": \"admin\", " + admin_rights +
                          ", \"sessionId\": \"<id>\", \"failoverMode\": 0, \"sameChannel\": 0, "
                          "\"hardwareVersion\": \"V1.1\", \"softwareVersion\": \"7x.7.0.9\", \"model\": \"\" }");
+}
+
+namespace {
+// Reads of the stored parameter `key` fail (an integer overflow as its row is stepped); every other
+// key reads as stored.
+void break_param_read(const test_root &root, const std::string &key)
+{
+    vxdb_close_all();
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(root.file(VXDB_MAIN_DB).c_str(), &db), SQLITE_OK);
+    const std::string sql = "ALTER TABLE params RENAME TO kept_params;"
+                            "CREATE VIEW params AS SELECT key, CASE WHEN key = '" + key +
+                            "' THEN abs(-9223372036854775807 - 1) ELSE value END AS value FROM kept_params;";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+}  // namespace
+
+// A device fact that is stored but cannot be read is no default: the error form, and neither a
+// session nor a log record.
+TEST(Login, ADeviceFactThatCannotBeReadIsAnError)
+{
+    std::vector<exchange_row> rows;
+    for (const char *key : {"hardware_version", "software_version", "model", "failover_mode", "same_channel_exist"}) {
+        rows.push_back({.request = page_post("/1000", login_body("admin", HASH)),
+                        .setup =
+                            [key](const test_root &root) {
+                                store(account(0, "admin"));
+                                for (const char *fact : {"hardware_version", "software_version", "model",
+                                                         "failover_mode", "same_channel_exist"})
+                                    set_param_value(VXDB_MAIN_DB, fact, "2");
+                                break_param_read(root, key);
+                            },
+                        .answer = TEXT_ERROR});
+    }
+    run_exchanges(rows);
+}
+
+// The database held locked by another process past the time-out (5 s): the error form, nothing sent.
+TEST(Login, DatabaseLockedPastTheTimeOutIsAnError)
+{
+    device dev;
+    fake_main_service fms(dev.root);
+    store(account(0, "admin"));
+    set_param_value(VXDB_MAIN_DB, "model", "N16-4K");
+    vxdb_close_all();
+    cgi_result r;
+    {
+        lock_holder holder(dev.root.file(VXDB_MAIN_DB));
+        r = run_cgi(dev.root, page_post("/1000", login_body("admin", HASH)));
+    }
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, TEXT_ERROR);
+    ASSERT_TRUE(fms.wait_idle());
+    EXPECT_EQ(fms.requests().size(), 0u);
 }
 
 // A name matches an account on its first 31 characters; the answer carries the stored name and the

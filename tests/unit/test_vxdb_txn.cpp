@@ -49,6 +49,15 @@ std::pair<int, int> checked_k()
     int rc = get_param_int_checked(VXDB_MAIN_DB, "k", 42, &value);
     return {rc, value};
 }
+
+// One checked text read of "t" into 8 bytes with `def`: the result and the text seen ("~" when
+// untouched).
+std::pair<int, std::string> checked_t(const char *def = "dflt")
+{
+    char text[8] = "~";
+    int rc = get_param_value_checked(VXDB_MAIN_DB, "t", def, text, sizeof text);
+    return {rc, text};
+}
 }  // namespace
 
 using vxdb_txn_test = vxdb_test;
@@ -86,6 +95,34 @@ TEST_F(vxdb_txn_test, CheckedReadTellsAMissingKeyFromAFailedRead)
     vxdb_close_all();
     std::ofstream(file(VXDB_MAIN_DB), std::ios::trunc) << std::string(4096, 'x');
     EXPECT_EQ(checked_k(), result(-1, -7)) << "not a database";
+}
+
+TEST_F(vxdb_txn_test, CheckedTextReadTellsAMissingKeyFromAFailedRead)
+{
+    using result = std::pair<int, std::string>;
+    EXPECT_EQ(checked_t(), result(0, "dflt")) << "no file";
+    EXPECT_FALSE(file_exists(file(VXDB_MAIN_DB)));
+    set_param_int(VXDB_MAIN_DB, "other", 1);
+    EXPECT_EQ(checked_t(), result(0, "dflt")) << "no key";
+    EXPECT_EQ(checked_t(nullptr), result(0, "")) << "no key, no default";
+    EXPECT_EQ(checked_t("a default too long"), result(0, "a defau")) << "cut like the stored text";
+    set_param_value(VXDB_MAIN_DB, "t", "");
+    EXPECT_EQ(checked_t(), result(0, "")) << "stored empty";
+    set_param_value(VXDB_MAIN_DB, "t", "V2.3.4.5-long");
+    EXPECT_EQ(checked_t(), result(0, "V2.3.4.")) << "cut to the buffer";
+
+    vxdb_close_all();
+    vxdb_set_busy_timeout_ms(100);
+    {
+        lock_holder holder(file(VXDB_MAIN_DB));
+        EXPECT_EQ(checked_t(), result(-1, "~")) << "locked past the time-out";
+    }
+    vxdb_set_busy_timeout_ms(0);
+    EXPECT_EQ(checked_t(), result(0, "V2.3.4.")) << "lock released";
+
+    vxdb_close_all();
+    std::ofstream(file(VXDB_MAIN_DB), std::ios::trunc) << std::string(4096, 'x');
+    EXPECT_EQ(checked_t(), result(-1, "~")) << "not a database";
 }
 
 TEST_F(vxdb_txn_test, UpdateCommitsOnlyWhenTheCallbackAndEveryOperationSucceed)
