@@ -1,6 +1,7 @@
 #include "vxdb/vxdb_json.h"
 
 #include "vxdb/vxdb_conn.h"
+#include "vxdb/vxdb_txn.h"
 
 #include <cstring>
 #include <limits>
@@ -298,12 +299,23 @@ int vxdb_load(const char *path, const vxdb_kind &kind, json_object *data, std::s
         indexes.push_back(static_cast<int>(index));
         filled.push_back(i);
     }
-    for (size_t n = 0; n < filled.size(); ++n) {
-        if (vxdb_write_at(path, kind, indexes[n], records.data() + filled[n] * kind.size, table) != 0) {
-            if (error != nullptr)
-                *error = "cannot write the database";
-            return -1;
-        }
+    if (filled.empty())
+        return 0;
+    // One transaction: a write that fails half-way must not leave a mix of old and loaded records.
+    const int stored = vxdb_update(
+        path, kind,
+        [&](vxdb_txn &txn) {
+            for (size_t n = 0; n < filled.size(); ++n) {
+                if (txn.write_at(indexes[n], records.data() + filled[n] * kind.size) != 0)
+                    return -1;
+            }
+            return 0;
+        },
+        table);
+    if (stored != 0) {
+        if (error != nullptr)
+            *error = "cannot write the database";
+        return -1;
     }
     return static_cast<int>(filled.size());
 }

@@ -31,7 +31,8 @@ json_object *vxdb_dump(const char *path, const vxdb_kind &kind, int index, const
 
 // Stores the records of `data`: one object, or an array as vxdb_dump writes it (nulls are skipped). A
 // record is stored under its index field, or for a kind without one under first + its position.
-// Every record is checked before anything is written. The number of records stored, or -1 with the
-// reason in `*error`.
+// Every record is checked before anything is written, and all are written in one transaction: a
+// refused record or a failed write leaves the database as it was. The number of records stored, or -1
+// with the reason in `*error`.
 int vxdb_load(const char *path, const vxdb_kind &kind, json_object *data, std::string *error,
               const char *table = nullptr);

@@ -2,6 +2,8 @@
 #include "vxdb/vxdb_json.h"
 #include "vxdb_fixture.h"
 
+#include <sqlite3.h>
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -161,6 +163,58 @@ TEST_F(vxdb_dump_load, ABadRecordStopsTheWholeLoad)
     EXPECT_EQ(error, "record 1: chanel: no such field");
     EXPECT_EQ(vxdb_count(VXDB_MAIN_DB, example_kind), 0);
     EXPECT_FALSE(file_exists(file(VXDB_MAIN_DB)));
+}
+
+// A load is all or nothing: whatever refuses its last record (the check, or the database itself),
+// the records stored before stay as they were and none of the load's first records is stored.
+TEST_F(vxdb_dump_load, ALoadRefusedAtItsLastRecordLeavesTheDatabaseAsItWas)
+{
+    std::string error;
+    json_ptr before_load = parse(R"([{"channel":1,"name":"one"},{"channel":2,"name":"two"}])");
+    ASSERT_EQ(vxdb_load(VXDB_MAIN_DB, example_kind, before_load.get(), &error), 2) << error;
+    const std::string before = text(json_ptr(vxdb_dump(VXDB_MAIN_DB, example_kind, VXDB_ALL)).get());
+    {  // the database refuses the record of index 7
+        vxdb_close_all();
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(file(VXDB_MAIN_DB).c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "CREATE TRIGGER no_seven BEFORE INSERT ON records"
+                               " WHEN NEW.kind = 'example' AND NEW.idx = 7 BEGIN SELECT RAISE(ABORT, 'full'); END",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const struct {
+        const char *what;
+        const char *json;
+        bool locked;
+        const char *error;
+    } rows[] = {
+        {"a misspelt member", R"([{"channel":1,"name":"new"},{"channel":5},{"chanel":3}])", false,
+         "record 2: chanel: no such field"},
+        {"an index out of range", R"([{"channel":1,"name":"new"},{"channel":5},{"channel":64}])", false,
+         "record 2: index 64 out of range 0..63"},
+        {"a write the database refuses", R"([{"channel":1,"name":"new"},{"channel":2,"name":"new"},{"channel":7}])",
+         false, "cannot write the database"},
+        {"the database locked", R"([{"channel":1,"name":"new"},{"channel":5}])", true, "cannot write the database"},
+    };
+    for (const auto &row : rows) {
+        json_ptr data = parse(row.json);
+        ASSERT_TRUE(data) << row.what;
+        int stored;
+        vxdb_close_all();
+        vxdb_set_busy_timeout_ms(100);
+        if (row.locked) {
+            lock_holder holder(file(VXDB_MAIN_DB));
+            stored = vxdb_load(VXDB_MAIN_DB, example_kind, data.get(), &error);
+        } else {
+            stored = vxdb_load(VXDB_MAIN_DB, example_kind, data.get(), &error);
+        }
+        vxdb_set_busy_timeout_ms(0);
+        EXPECT_EQ(stored, -1) << row.what;
+        EXPECT_EQ(error, row.error) << row.what;
+        EXPECT_EQ(text(json_ptr(vxdb_dump(VXDB_MAIN_DB, example_kind, VXDB_ALL)).get()), before) << row.what;
+    }
 }
 
 TEST_F(vxdb_dump_load, KindsWithoutAnIndexFieldUseThePosition)
