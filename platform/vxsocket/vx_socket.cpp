@@ -10,9 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -88,38 +86,17 @@ void deliver(std::shared_ptr<connection> conn)
     end_connection(*conn);
 }
 
-using steady = std::chrono::steady_clock;
-
-// Waits until `fd` can be read or `deadline` has passed. 1 readable (or hung up), 0 time-out, -1 error.
-int wait_readable(int fd, steady::time_point deadline)
-{
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady::now()).count();
-        pollfd p{fd, POLLIN, 0};
-        int n = poll(&p, 1, static_cast<int>(std::clamp<long long>(left + 1, 0, INT_MAX)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n > 0)
-            return 1;
-        if (steady::now() >= deadline)
-            return 0;
-    }
-}
+using steady = vxs_clock;
 
 // A frame that has begun to arrive may pause this long between two pieces: the service writes header
 // and payload separately and may be descheduled in between, while a service that stops half-way must
 // not hold the request forever.
-constexpr std::chrono::milliseconds frame_pause_limit{5000};
-
-// No deadline: a time point no wait reaches.
-constexpr steady::time_point no_deadline = steady::time_point::max();
+constexpr int frame_pause_limit_ms = 5000;
 
 steady::time_point deadline_after(int timeout_ms)
 {
     if (timeout_ms < 0)
-        return no_deadline;
+        return vxs_no_deadline;
     return steady::now() + std::chrono::milliseconds(timeout_ms);
 }
 
@@ -128,51 +105,7 @@ steady::time_point deadline_after(int timeout_ms)
 // piece. 0, or -1 at end of stream, on an error, after too long a pause or at the deadline.
 int read_frame_part(int fd, void *data, size_t size, steady::time_point deadline)
 {
-    char *p = static_cast<char *>(data);
-    while (size > 0) {
-        if (wait_readable(fd, std::min(deadline, steady::now() + frame_pause_limit)) <= 0)
-            return -1;
-        ssize_t n = read(fd, p, size);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return -1;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-// Writes all `size` bytes by `deadline`: a service that accepted the connection but reads nothing
-// must not hold the send once the socket's buffer is full. 0, or -1 (the frame may be partly out).
-int write_until(int fd, const void *data, size_t size, steady::time_point deadline)
-{
-    const char *p = static_cast<const char *>(data);
-    while (size > 0) {
-        ssize_t n = send(fd, p, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            for (;;) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady::now()).count();
-                if (left <= 0)
-                    return -1;
-                pollfd waiting{fd, POLLOUT, 0};
-                int ready = poll(&waiting, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
-                if (ready < 0 && errno == EINTR)
-                    continue;
-                if (ready <= 0)
-                    return -1;
-                break;
-            }
-            continue;
-        }
-        if (n <= 0)
-            return -1;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return 0;
+    return vxs_read_all(fd, data, size, frame_pause_limit_ms, deadline);
 }
 
 // Closes the connection and waits for whoever delivers its frames. Caller holds c.lock.
@@ -278,10 +211,10 @@ int vx_sock_send_msg_within(int code, const void *payload, int length, int timeo
     if (!c.conn && open_connection(c) != 0)
         return -1;
 
+    // A service that accepted the connection but reads nothing must not hold the send once the
+    // socket's buffer is full.
     uint32_t flags = c.send_only ? VXS_FLAG_SEND_ONLY : 0;
-    const vxs_header header = vxs_make_header(c.next_sequence, code, flags, length);
-    if (write_until(c.conn->fd, &header, sizeof header, deadline) != 0 ||
-        (length > 0 && write_until(c.conn->fd, payload, static_cast<size_t>(length), deadline) != 0)) {
+    if (vxs_write_frame(c.conn->fd, c.next_sequence, code, flags, payload, length, deadline) != 0) {
         // Part of the frame may be out: this connection can carry nothing more.
         close_connection(c);
         return -1;
@@ -305,7 +238,7 @@ int vx_sock_receive(int timeout_ms, int frame_ms)
         conn = c.conn;
     }
 
-    int ready = wait_readable(conn->fd, deadline);
+    int ready = vxs_wait(conn->fd, POLLIN, deadline);
     if (ready == 0)
         return 0;
     vxs_header header{};

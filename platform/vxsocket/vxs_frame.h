@@ -13,8 +13,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -62,15 +65,50 @@ inline bool vxs_header_valid(const vxs_header &header)
            header.length >= 0 && header.length <= VXS_MAX_PAYLOAD;
 }
 
-// Writes all `size` bytes to the stream socket `fd`. 0, or -1 when the connection failed (no SIGPIPE:
-// the peer may be gone).
-inline int vxs_write_all(int fd, const void *data, size_t size)
+using vxs_clock = std::chrono::steady_clock;
+
+// No deadline: a time point no wait reaches.
+inline constexpr vxs_clock::time_point vxs_no_deadline = vxs_clock::time_point::max();
+
+// Waits until `fd` has one of `events` (or has hung up) or `deadline` has passed. 1 ready, 0 time-out,
+// -1 error.
+inline int vxs_wait(int fd, short events, vxs_clock::time_point deadline)
 {
+    for (;;) {
+        int timeout_ms = -1;
+        if (deadline != vxs_no_deadline) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - vxs_clock::now()).count();
+            timeout_ms = static_cast<int>(std::clamp<long long>(left + 1, 0, INT_MAX));  // never wake early
+        }
+        pollfd waiting{fd, events, 0};
+        const int ready = poll(&waiting, 1, timeout_ms);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready != 0)
+            return ready > 0 ? 1 : -1;
+        if (vxs_clock::now() >= deadline)
+            return 0;
+    }
+}
+
+// Writes all `size` bytes to the stream socket `fd`, by `deadline` when one is given: a peer that
+// reads nothing must not hold the writer once the socket's buffer is full. 0, or -1 when the
+// connection failed or the deadline passed (part of the bytes may be out; no SIGPIPE: the peer may be
+// gone).
+inline int vxs_write_all(int fd, const void *data, size_t size, vxs_clock::time_point deadline = vxs_no_deadline)
+{
+    const bool timed = deadline != vxs_no_deadline;
     const char *p = static_cast<const char *>(data);
     while (size > 0) {
-        ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
+        ssize_t n = send(fd, p, size, MSG_NOSIGNAL | (timed ? MSG_DONTWAIT : 0));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && timed && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (vxs_wait(fd, POLLOUT, deadline) <= 0)
+                return -1;
+            continue;
+        }
         if (n <= 0)
             return -1;
         p += n;
@@ -80,21 +118,22 @@ inline int vxs_write_all(int fd, const void *data, size_t size)
 }
 
 // Reads exactly `size` bytes. With `pause_ms` >= 0, no piece may take longer than that to come after
-// the last one. 0, or -1 at end of stream, on an error or when the peer paused too long.
-inline int vxs_read_all(int fd, void *data, size_t size, int pause_ms = -1)
+// the last one; with a `deadline`, the last piece must have come by then. 0, or -1 at end of stream,
+// on an error, when the peer paused too long or at the deadline.
+inline int vxs_read_all(int fd, void *data, size_t size, int pause_ms = -1,
+                        vxs_clock::time_point deadline = vxs_no_deadline)
 {
+    const bool waits = pause_ms >= 0 || deadline != vxs_no_deadline;
     char *p = static_cast<char *>(data);
     while (size > 0) {
-        if (pause_ms >= 0) {
-            pollfd waiting{fd, POLLIN, 0};
-            int ready = poll(&waiting, 1, pause_ms);
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready <= 0)
+        if (waits) {
+            const auto piece =
+                pause_ms >= 0 ? std::min(deadline, vxs_clock::now() + std::chrono::milliseconds(pause_ms)) : deadline;
+            if (vxs_wait(fd, POLLIN, piece) <= 0)
                 return -1;
         }
         ssize_t n = read(fd, p, size);
-        if (n < 0 && (errno == EINTR || (errno == EAGAIN && pause_ms >= 0)))
+        if (n < 0 && (errno == EINTR || (errno == EAGAIN && waits)))
             continue;
         if (n <= 0)
             return -1;
@@ -104,17 +143,18 @@ inline int vxs_read_all(int fd, void *data, size_t size, int pause_ms = -1)
     return 0;
 }
 
-// Writes one whole frame. 0, or -1 for a bad length or a failed connection (part of the frame may
-// then have gone out: the connection is no longer usable).
+// Writes one whole frame (by `deadline` when one is given). 0, or -1 for a bad length, a failed
+// connection or a passed deadline (part of the frame may then have gone out: the connection is no
+// longer usable).
 inline int vxs_write_frame(int fd, uint32_t sequence, int32_t code, uint32_t flags, const void *payload,
-                           int32_t length)
+                           int32_t length, vxs_clock::time_point deadline = vxs_no_deadline)
 {
     if (length < 0 || length > VXS_MAX_PAYLOAD || (length > 0 && payload == nullptr))
         return -1;
     vxs_header header = vxs_make_header(sequence, code, flags, length);
-    if (vxs_write_all(fd, &header, sizeof header) != 0)
+    if (vxs_write_all(fd, &header, sizeof header, deadline) != 0)
         return -1;
-    return length > 0 ? vxs_write_all(fd, payload, static_cast<size_t>(length)) : 0;
+    return length > 0 ? vxs_write_all(fd, payload, static_cast<size_t>(length), deadline) : 0;
 }
 
 // Reads one whole frame into `header` and `payload` (resized to the payload length). 0, or -1 at end
