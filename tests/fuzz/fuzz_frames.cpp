@@ -1,10 +1,27 @@
-// The frame reader on arbitrary byte streams: vxs_read_frame over a socket pair, and the client's
-// vx_sock_receive over a connection to a listening socket that plays the main service.
+// The frame reader on arbitrary byte streams: vxs_read_frame over a socket pair, the client's
+// vx_sock_receive over a connection to a listening socket that plays the main service, and the
+// handler's exchange (cgi_start_ipc) over such a connection.
 //
-// The input is what the peer sends before it closes its side. Both readers must deliver exactly the
-// frames a plain reading of the bytes finds (24-byte headers with the magic, a header size of 24 and a
-// length of 0 to 16 MiB, each followed by its whole payload) in order, stop at the first garbled
-// header or cut frame, and never wait once the peer has closed.
+// Input: byte 0 chooses the frame deadline of vx_sock_receive (frame_ms -1 to 6), byte 1 the request
+// code (one of a fixed list and the requests the modules' reply rules name, or with bit 7 set the next
+// four bytes as they stand); the rest is what the peer sends before it closes its side. The readers
+// must deliver exactly the frames a plain reading of the bytes finds (24-byte headers with the magic,
+// a header size of 24 and a length of 0 to 16 MiB, each followed by its whole payload) in order, stop
+// at the first garbled header or cut frame, and never wait once the peer has closed; a frame already
+// whole is delivered however short its deadline. The exchange hands its callback exactly those frames
+// whose code is a reply the request can have: request + 5000, or a pair of a module's reply rules.
+#include "alarm/alarm_module.h"
+#include "batch/batch_module.h"
+#include "camera/camera_module.h"
+#include "link/web_ipc.h"
+#include "network/network_module.h"
+#include "ptz/ptz_module.h"
+#include "record/record_module.h"
+#include "status/status_module.h"
+#include "storage/storage_module.h"
+#include "stream/stream_module.h"
+#include "system/system_module.h"
+#include "video/video_module.h"
 #include "vxsocket/vx_socket.h"
 #include "vxsocket/vxs_frame.h"
 
@@ -13,11 +30,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,6 +54,18 @@ struct frame {
     }
 };
 std::vector<frame> delivered;
+
+// Every module, for the reply rules they register with the exchange.
+const web_table *const modules[] = {
+    &storage_table, &status_table, &video_table,  &camera_table, &record_table, &network_table,
+    &stream_table,  &ptz_table,    &system_table, &batch_table,  &alarm_table,
+};
+std::vector<std::pair<int32_t, int32_t>> reply_rules;
+// Request codes byte 1 chooses from (below 0x80): these, then the requests of the reply rules.
+std::vector<int32_t> requests = {1234, 0, -5000, INT32_MAX - 5000, INT32_MAX - 4999, INT32_MAX, INT32_MIN};
+
+// The exchange's cap on its waits; a wait that long on a closed stream is a failure.
+constexpr int exchange_cap_ms = 5000;
 
 [[noreturn]] void fail(const char *what)
 {
@@ -69,6 +102,18 @@ void on_reply(void *, const void *header, const void *payload)
     delivered.push_back(std::move(f));
 }
 
+// The plain reading of "a reply the request can have".
+bool reply_expected(int32_t request, int32_t reply)
+{
+    if (static_cast<int64_t>(request) + 5000 == reply)
+        return true;
+    for (const auto &rule : reply_rules) {
+        if (rule.first == request && rule.second == reply)
+            return true;
+    }
+    return false;
+}
+
 void send_and_close(int fd, const uint8_t *data, size_t size)
 {
     if (size > 0 && vxs_write_all(fd, data, size) != 0)
@@ -92,20 +137,20 @@ void check_read_frame(const uint8_t *data, size_t size, const std::vector<frame>
         fail("vxs_read_frame read other frames than the plain reading");
 }
 
-void check_receive(const uint8_t *data, size_t size, const std::vector<frame> &want)
+void check_receive(int32_t request_code, int frame_ms, const uint8_t *data, size_t size, const std::vector<frame> &want)
 {
     if (vx_sock_init(on_reply, 0, 3, "/var/run/vxsocket", VX_SOCK_CALLER_READS) != 0 ||
-        vx_sock_send_msg(1, 1234, nullptr, 0, 0) != 0)
+        vx_sock_send_msg(1, request_code, nullptr, 0, 0) != 0)
         fail("the client cannot reach the listening socket");
     const int service = accept(listener, nullptr, nullptr);
     vxs_header request;
     std::vector<unsigned char> request_payload;
-    if (service < 0 || vxs_read_frame(service, &request, &request_payload) != 0 || request.code != 1234)
+    if (service < 0 || vxs_read_frame(service, &request, &request_payload) != 0 || request.code != request_code)
         fail("the request did not arrive");
     send_and_close(service, data, size);
     delivered.clear();
     int got;
-    for (size_t frames = 0; (got = vx_sock_receive(10000)) == 1; ++frames) {
+    for (size_t frames = 0; (got = vx_sock_receive(10000, frame_ms)) == 1; ++frames) {
         if (frames > want.size())
             fail("vx_sock_receive delivered more frames than the stream holds");
     }
@@ -116,6 +161,44 @@ void check_receive(const uint8_t *data, size_t size, const std::vector<frame> &w
     if (delivered != want)
         fail("vx_sock_receive delivered other frames than the plain reading");
 }
+
+// The service's side of an exchange: takes the connection and the request, then sends the stream and
+// closes its side. The client may end the connection before the stream is out (a garbled header):
+// a failed write is no fault here.
+int serve_exchange(int32_t request_code, const uint8_t *data, size_t size)
+{
+    const int service = accept(listener, nullptr, nullptr);
+    vxs_header request;
+    std::vector<unsigned char> request_payload;
+    if (service < 0 || vxs_read_frame(service, &request, &request_payload) != 0 || request.code != request_code)
+        fail("the exchange's request did not arrive");
+    if (size > 0)
+        vxs_write_all(service, data, size);
+    shutdown(service, SHUT_WR);
+    return service;
+}
+
+void check_exchange(int32_t request_code, const uint8_t *data, size_t size, const std::vector<frame> &want)
+{
+    std::vector<frame> expected;
+    for (const frame &f : want) {
+        if (reply_expected(request_code, f.header.code))
+            expected.push_back(f);
+    }
+    delivered.clear();
+    int service = -1;
+    std::thread peer([&] { service = serve_exchange(request_code, data, size); });
+    const auto start = std::chrono::steady_clock::now();
+    cgi_start_ipc(on_reply, request_code, 0, nullptr, CGI_IPC_WAIT);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    cgi_stop_ipc();
+    peer.join();
+    close(service);
+    if (waited >= std::chrono::milliseconds(exchange_cap_ms))
+        fail("the exchange waited for a reply on a closed stream");
+    if (delivered != expected)
+        fail("the exchange handed on other frames than the replies its request can have");
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -123,6 +206,13 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     if (mkdtemp(root_dir) == nullptr)
         fail("no temporary root");
     setenv("VX_ROOT", root_dir, 1);
+    setenv("VX_IPC_TIMEOUT_MS", std::to_string(exchange_cap_ms).c_str(), 1);
+    for (const web_table *table : modules) {
+        for (int i = 0; table->waits != nullptr && i < table->waits->reply_count; ++i) {
+            reply_rules.emplace_back(table->waits->replies[i].request, table->waits->replies[i].reply);
+            requests.push_back(table->waits->replies[i].request);
+        }
+    }
     for (const char *dir : {"/var", "/var/run"})
         mkdir((std::string(root_dir) + dir).c_str(), 0755);
     sockaddr_un address{};
@@ -137,8 +227,22 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const std::vector<frame> want = ref_frames(data, size);
-    check_read_frame(data, size, want);
-    check_receive(data, size, want);
+    const uint8_t *end = data + size;
+    const int frame_ms = data < end ? *data++ % 8 - 1 : -1;
+    int32_t request = requests[0];
+    if (data < end) {
+        const uint8_t choice = *data++;
+        if (choice < 0x80) {
+            request = requests[choice % requests.size()];
+        } else if (end - data >= 4) {
+            memcpy(&request, data, sizeof request);
+            data += sizeof request;
+        }
+    }
+    const size_t stream = static_cast<size_t>(end - data);
+    const std::vector<frame> want = ref_frames(data, stream);
+    check_read_frame(data, stream, want);
+    check_receive(request, frame_ms, data, stream, want);
+    check_exchange(request, data, stream, want);
     return 0;
 }
