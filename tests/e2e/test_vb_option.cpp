@@ -93,7 +93,7 @@ exchange_row chip_row(const std::string &query, const std::string &answer, const
 }
 }  // namespace
 
-TEST(VbOption, EachOptionAnswersInTurn)
+TEST(VbOptionPages, EachOptionAnswersInTurn)
 {
     run_exchanges({
         vb_stores("decode=1&hotplug=0", answers({"OK", "OK"}), "decode=1 hdmihotplug=0 "),
@@ -119,7 +119,7 @@ TEST(VbOption, EachOptionAnswersInTurn)
 
 // Every character of the options within the first 64 of the text, names and values within 63, at
 // most 64 options: anything beyond runs no option at all.
-TEST(VbOption, OptionTextLimits)
+TEST(VbOptionPages, OptionTextLimits)
 {
     run_exchanges({
         vb_stores("decode=" + std::string(57, '9'), TEXT + "OK", "decode=" + std::string(57, '9') + " hdmihotplug "),
@@ -133,7 +133,7 @@ TEST(VbOption, OptionTextLimits)
     });
 }
 
-TEST(VbOption, ChipIdentificationThroughTheTool)
+TEST(VbOptionPages, ChipIdentificationThroughTheTool)
 {
     const std::string id = CHIP + MODEL;
     const std::string filled_chip = "NEW_____________";
@@ -156,7 +156,7 @@ TEST(VbOption, ChipIdentificationThroughTheTool)
 
 // A value built to reach a shell runs no program at all; a valid one runs the tool twice, the new
 // identification as one argument.
-TEST(VbOption, ChipValuesNeverReachAShell)
+TEST(VbOptionPages, ChipValuesNeverReachAShell)
 {
     device_root dev;
     fake_main_service fms(dev.root);
@@ -256,7 +256,7 @@ std::string oem_state(const test_root &root)
 }
 }  // namespace
 
-TEST(VbOption, OemCleanRestoresTheDevicesOwnFiles)
+TEST(VbOptionPages, OemCleanRestoresTheDevicesOwnFiles)
 {
     const std::string restored = "bin: gui.rcc logo.jpg | logo own logo | gui own resources | nand2: .factory pictures/ "
                                  "| pictures: p.jpg | www: own page, own script, oem script "
