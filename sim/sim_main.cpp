@@ -187,6 +187,8 @@ int main(int argc, char **argv)
     } else {
         sim_log("configuration database has accounts: left as it is");
     }
+    if (sim_seed_factory_mac() > 0)
+        sim_log("factory hardware address %s written", SIM_FACTORY_MAC);
 
     uint64_t seed = state_seed(opts);
     sim_device device(seed, opts.timing);

@@ -5,6 +5,8 @@
 #include "system/user_db.h"
 #include "vxdb/vxdb.h"
 #include "vxdb/vxdb_param.h"
+#include "vxrt/vx_mac_conf.h"
+#include "vxrt/vx_path.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -127,4 +129,16 @@ int sim_seed_database(const std::string &password)
     if (seed_network_disk() != 0 || seed_admin(password) != 0)
         return -1;
     return 1;
+}
+
+int sim_seed_factory_mac()
+{
+    const std::string path = vx_path(VX_MAC_CONF_FILE);
+    if (access(path.c_str(), F_OK) == 0)
+        return 0;
+    FILE *file = fopen(path.c_str(), "we");
+    if (file == nullptr)
+        return -1;
+    const bool written = fprintf(file, "%s\n", SIM_FACTORY_MAC) > 0;
+    return fclose(file) == 0 && written ? 1 : -1;
 }

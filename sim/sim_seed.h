@@ -16,3 +16,8 @@ int sim_seed_database(const std::string &password);
 
 // The port of the seeded network disk.
 constexpr int SIM_SEEDED_NAS_PORT = 9;
+
+// The factory hardware address the device keeps (vxrt/vx_mac_conf.h), written when there is none:
+// SIM_FACTORY_MAC, a locally administered address. 1 when written, 0 when one was there, -1 on failure.
+constexpr const char *SIM_FACTORY_MAC = "02:56:58:00:70:16";
+int sim_seed_factory_mac();

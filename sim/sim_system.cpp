@@ -8,6 +8,7 @@
 #include "vxdb/vxdb.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -43,9 +44,24 @@ void on_mail_link_check(sim_context &context, int32_t code, const sim_payload &p
         answer.note += " (" + sim_short_payload(payload, MAIL_LINK_SIZE) + ")";
 }
 
+// The language the device's own screens show, as the service command "setlang" sets it.
+std::atomic<int32_t> device_language{0};
+
+void on_set_language(sim_context &, int32_t, const sim_payload &payload, sim_answer &answer)
+{
+    int32_t language;
+    if (!sim_read_record(payload, &language)) {
+        answer.note = "set language: " + sim_short_payload(payload, sizeof language);
+        return;
+    }
+    const int32_t before = device_language.exchange(language);
+    answer.note = sim_format("set language: %d (was %d)", language, before);
+}
+
 const sim_request system_requests[] = {
     {MAIL_LINK_CHECK, on_mail_link_check},
     {USER_TABLE_CHANGED, on_user_table_changed},
+    {SET_LANGUAGE, on_set_language},
 };
 }  // namespace
 

@@ -32,7 +32,7 @@ if [ "${NVR_DEMO_NO_BUILD:-0}" != 1 ]; then
     tools/install-deps.sh
     sqlite_source=$(tools/fetch-sqlite.sh)
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNVR_SQLITE_SOURCE="$sqlite_source" >/dev/null
-    cmake --build "$build" -j "$(nproc)" --target nvr.cgi nvr-sim vxdb-tool
+    cmake --build "$build" -j "$(nproc)" --target nvr.cgi nvr-sim vxdb-tool vxchip_update
 fi
 
 root=$(mktemp -d /tmp/nvr-demo-XXXXXX)
@@ -50,7 +50,7 @@ trap 'echo; echo "stopping"; exit 0' INT TERM
 
 mkdir -p "$root"/{tmp,mnt/nand/app,mnt/nand2,var/run,var/log,www/cgi-bin}
 ln -s "$build/bin/nvr.cgi" "$root/www/cgi-bin/nvr.cgi"
-sed -e "s|@ROOT@|$root|g" -e "s|@PORT@|$port|g" tools/lighttpd.conf.in >"$root/lighttpd.conf"
+sed -e "s|@ROOT@|$root|g" -e "s|@PORT@|$port|g" -e "s|@BIN@|$build/bin|g" tools/lighttpd.conf.in >"$root/lighttpd.conf"
 
 # The main service first: the CGI needs its socket and the database it seeds.
 ready="$root/var/run/nvr-sim.ready"

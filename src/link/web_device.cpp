@@ -2,6 +2,7 @@
 #include "vxrt/vx_path.h"
 #include "vxrt/vx_spawn.h"
 
+#include <fcntl.h>
 #include <net/if.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -15,7 +16,9 @@ namespace {
 // Locally administered addresses, used when an interface reports none.
 const unsigned char fallback_mac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
 
-constexpr const char *chip_info_file = "/tmp/chipinfo.txt";
+// The tool's output goes to a file of this request alone (mkstemp), never to a name another request
+// or another user of /tmp could take over.
+constexpr const char *chip_info_file = "/tmp/chipinfo.XXXXXX";
 
 void format_mac(char *text, const unsigned char *mac)
 {
@@ -67,11 +70,14 @@ int get_chip_info(char *buffer, int size)
     if (buffer == nullptr || size <= 0)
         return 255;
     std::string output = vx_path(chip_info_file);
+    int fd = mkostemp(output.data(), O_CLOEXEC);
+    if (fd < 0)
+        return 255;
     const char *argv[] = {"vxchip_update", "-r", "32", nullptr};
     vx_spawn_wait(argv, output.c_str());
 
     int result = 255;
-    if (FILE *file = fopen(output.c_str(), "r")) {
+    if (FILE *file = fdopen(fd, "r")) {
         char line[128];
         while (fgets(line, sizeof line, file) != nullptr) {
             if (strstr(line, "Read old:") != nullptr) {
@@ -83,6 +89,8 @@ int get_chip_info(char *buffer, int size)
             }
         }
         fclose(file);
+    } else {
+        close(fd);
     }
     unlink(output.c_str());
     return result;

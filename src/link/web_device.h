@@ -13,5 +13,6 @@ int get_mac_addr(char *first, char *second);
 int on_cgi_is_vx_lpr(int camera_type);
 
 // The chip identification: the text after "Read old:" in the output of "vxchip_update -r 32" (the
-// chip tool on PATH, run without a shell), cut to size - 1. 0, or 255 when it could not be read.
+// chip tool on PATH, run without a shell, its output in a file of this call alone), cut to size - 1.
+// 0, or 255 when it could not be read.
 int get_chip_info(char *buffer, int size);

@@ -24,3 +24,6 @@ void on_del_user_info(const char *data);            // "/6073"
 void on_get_oem_user_list(const char *data);        // "/6074"
 void on_cgi_set_user_info(const char *data);        // "/6077"
 void on_clear_permission_update(const char *data);  // "/1024"
+
+// Service commands (vb_option.cpp)
+void on_vb_option(const char *data);  // "/vb.htm"

@@ -9,6 +9,7 @@ const web_res system_resources[] = {
     {"/6072", on_set_user_info},
     {"/6073", on_del_user_info},
     {"/1018", on_user_login_from_mail},
+    {"/vb.htm", on_vb_option},
     {"/6074", on_get_oem_user_list},
     {"/6077", on_cgi_set_user_info},
     {"/1024", on_clear_permission_update},

@@ -57,5 +57,11 @@ check "array listed" '"portId": 10,.*"raid_level": 1,.*"raid_sata_cnt": 2,.*"rai
 check "format a disk" '^OK$' "$(get '6102?4')"
 check "raid mode" '^0$' "$(get 6108)"
 
+# The service commands run the chip tool's stand-in from the web server's PATH.
+check "chip identification" '^OK chipinfo=VXC7A01_________VXN7016_________'$'\r''$' "$(get 'vb.htm?paratest=chipinfo')"
+check "change the model part" '^OK modelupdate$' "$(get 'vb.htm?modelupdate=NVR-16')"
+check "model part changed" '^OK chipinfo=VXC7A01_________NVR-16__________' "$(get 'vb.htm?paratest=chipinfo')"
+check "service language" '^OK$' "$(get 'vb.htm?setlang=1')"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -183,10 +183,16 @@ TEST(ChipInfo, ReadsTheIdentificationAfterReadOld)
     std::string old_path = getenv("PATH");
     setenv("PATH", (bin + ":" + old_path).c_str(), 1);
 
+    // A file another process left, or planted, under a fixed name is neither read nor replaced, and
+    // the tool's output leaves nothing behind.
+    write_file(p.file("/tmp/chipinfo.txt"), "Read old:planted\n");
     char buffer[64];
     EXPECT_EQ(get_chip_info(buffer, sizeof buffer), 0);
     EXPECT_STREQ(buffer, "abc\n");
-    EXPECT_FALSE(file_exists(p.file("/tmp/chipinfo.txt")));
+    EXPECT_EQ(read_file(p.file("/tmp/chipinfo.txt")), "Read old:planted\n");
+    unlink(p.file("/tmp/chipinfo.txt").c_str());
+    EXPECT_EQ(rmdir(p.file("/tmp").c_str()), 0);  // empty
+    mkdir(p.file("/tmp").c_str(), 0755);
     EXPECT_EQ(get_chip_info(buffer, 3), 0);
     EXPECT_STREQ(buffer, "ab");
 
