@@ -81,6 +81,21 @@ std::string device_mac_digits()
     return digits;
 }
 
+// A result file the program may read and remove: an absolute device path that never climbs out of
+// its directories (under VX_ROOT it must stay below the root).
+bool result_path_ok(const std::string &path)
+{
+    if (path.empty() || path[0] != '/')
+        return false;
+    for (size_t at = path.find(".."); at != std::string::npos; at = path.find("..", at + 1)) {
+        const bool starts = path[at - 1] == '/';
+        const bool ends = at + 2 == path.size() || path[at + 2] == '/';
+        if (starts && ends)
+            return false;
+    }
+    return true;
+}
+
 std::string download_header()
 {
     return "Content-Type:application/octet-stream\r\nContent-Disposition: attachment; filename= " +
@@ -89,13 +104,13 @@ std::string download_header()
 }
 
 // 8494: the download, made from the result file the reply names; the file is removed afterwards. A
-// file that is missing or empty gives the header line alone.
+// file that is missing or empty, or a path that is not a plain absolute one, gives the header line alone.
 int on_log_web_export_info_cb(int /*count*/, const void *payload)
 {
     const auto reply = cgi_reply_record<log_export_reply>(payload, 0);
     const std::string path = log_field_text(reply.path, sizeof reply.path);
     std::string csv = download_header() + LOG_CSV_HEADER;
-    if (!path.empty()) {
+    if (result_path_ok(path)) {
         const std::string file = vx_path(path.c_str());
         std::unique_ptr<FILE, decltype(&fclose)> result(fopen(file.c_str(), "rbe"), fclose);
         trans_init(export_language);

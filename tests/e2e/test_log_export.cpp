@@ -80,6 +80,7 @@ struct export_case {
     std::string path{};     // the reply's result file
     std::string file{};     // written there first, unless empty
     std::string rows{};     // the CSV after the header line
+    bool kept = false;      // the path is not one to read or remove
 };
 
 // Runs the export against a fake that answers with `path`; the result file and the marker must be
@@ -101,7 +102,7 @@ std::string run_export(const export_case &c)
     if (!sent.empty())
         expect_sent(sent[0], asks(LOG_EXPORT, c.query));
     if (!c.path.empty()) {
-        EXPECT_FALSE(file_exists(dev.file(c.path))) << "the result file is left behind";
+        EXPECT_EQ(file_exists(dev.file(c.path)), c.kept) << "the result file";
     }
     EXPECT_FALSE(file_exists(dev.file(MARKER))) << "the marker is left behind";
     return r.out;
@@ -151,6 +152,8 @@ TEST(LogExport, WritesOneRowPerEntryOfTheResultFile)
         {body, query, "Operation", RESULT, "", ""},
         {body, query, "Operation", "", "", ""},
         {body, query, "Operation", long_path, result_file(1, {login}), login_row},
+        // A path that climbs out of its directories is neither read nor removed.
+        {body, query, "Operation", "/tmp/../tmp/log_result.dat", result_file(1, {login}), "", true},
         {body, query, "Operation", RESULT, result_file(1, {long_description}),
          "1,2026-12-01 00:00:00,Operation,Remote configuration,Disk settings,admin,10.0.0.1,1,\"" +
              std::string(4096, 'd') + "\",\r\n"},

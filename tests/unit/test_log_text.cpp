@@ -1,12 +1,9 @@
-// The log pages' words and texts: the translation table, the disk rule, addresses, CSV fields and
-// the reading of times.
-#include "system/log_query.h"
+// The log pages' words: the translation table and the rule of entries about disks.
 #include "system/log_text.h"
 #include "vxrt/vx_trans.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -57,57 +54,4 @@ TEST(LogTexts, MainTypeTextsAndTheDiskRule)
     } disks[] = {{4, 207, 1}, {32, 400, 1}, {8, 505, 1}, {4, 204, 0}, {2, 207, 0}, {32, 404, 0}, {8, 500, 0}, {1, 400, 0}};
     for (const auto &row : disks)
         EXPECT_EQ(log_channo_is_disk(row.main_type, row.sub_type), row.disk) << row.main_type << "/" << row.sub_type;
-}
-
-TEST(LogTexts, AddressesAndCsvFields)
-{
-    const struct {
-        const char *ip;
-        const char *shown;
-    } addresses[] = {{"::ffff:192.168.1.20", "192.168.1.20"}, {"::ffff:abcd", "::ffff:abcd"},
-                     {"fe80::1%eth0", "fe80::1"}, {"::FFFF:10.0.0.1", "::FFFF:10.0.0.1"},
-                     {"%eth0", ""}, {"10.0.0.1", "10.0.0.1"}};
-    for (const auto &row : addresses) {
-        operation_log entry{};
-        strcpy(entry.ip, row.ip);
-        EXPECT_EQ(log_client_address(entry), row.shown) << row.ip;
-    }
-
-    const struct {
-        const char *text;
-        bool always;
-        const char *field;
-    } fields[] = {{"admin", false, "admin"}, {"admin", true, "\"admin\""}, {"a,b", false, "\"a,b\""},
-                  {"say \"hi\"", false, "\"say \"\"hi\"\"\""}, {"one\rtwo", false, "\"one\rtwo\""},
-                  {"one\ntwo", false, "\"one\ntwo\""}, {"", false, ""}, {"", true, "\"\""}};
-    for (const auto &row : fields)
-        EXPECT_EQ(log_csv_field(row.text, row.always), row.field) << row.text;
-}
-
-TEST(LogTexts, TimesMustMatchTheirPatternWhole)
-{
-    setenv("TZ", "UTC", 1);
-    tzset();
-    const char *search = "%Y-%m-%d %H:%M:%S";
-    const struct {
-        const char *text;
-        const char *pattern;
-        int result;
-        int64_t seconds;
-    } rows[] = {
-        {"2026-12-01 00:00:00", search, 0, 1796083200},
-        {"2026-12-01T00:00:00", "%Y-%m-%dT%H:%M:%S", 0, 1796083200},
-        {"2026-12-01T00:00:00", search, -1, 0},
-        {"2026-13-01 00:00:00", search, -1, 0},
-        {"2026-12-01 00:00:00 and more", search, -1, 0},
-        {"2026-12-01", search, -1, 0},
-        {"", search, -1, 0},
-    };
-    for (const auto &row : rows) {
-        int64_t seconds = 0;
-        EXPECT_EQ(log_parse_time(row.text, row.pattern, &seconds), row.result) << row.text;
-        EXPECT_EQ(seconds, row.seconds) << row.text;
-    }
-    unsetenv("TZ");
-    tzset();
 }
