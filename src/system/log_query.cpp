@@ -28,6 +28,7 @@ struct query_keys {
     uint64_t channel_mask;             // export
 };
 
+// The keys both pages take, first in both tables.
 #define LOG_QUERY_KEYS                                                                                       \
     JSON_TEXT("language", query_keys, language, JF_REQUIRED),                                                \
         JSON_INT("mainType", query_keys, main_type, JF_REQUIRED, 1, 64),                                     \

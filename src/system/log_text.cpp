@@ -54,13 +54,15 @@ std::string log_local_time(int64_t seconds, char separator)
     tm local{};
     if (localtime_r(&t, &local) == nullptr)
         local = tm{};
+    // A time from the main service may lie so far ahead that its year no longer fits an int.
+    const long long year = static_cast<long long>(local.tm_year) + 1900;
     char text[64];
     if (separator == 0)
-        snprintf(text, sizeof text, "%4d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                 local.tm_hour, local.tm_min, local.tm_sec);
+        snprintf(text, sizeof text, "%4lld%02d%02d%02d%02d%02d", year, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                 local.tm_min, local.tm_sec);
     else
-        snprintf(text, sizeof text, "%4d-%02d-%02d%c%02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-                 local.tm_mday, separator, local.tm_hour, local.tm_min, local.tm_sec);
+        snprintf(text, sizeof text, "%4lld-%02d-%02d%c%02d:%02d:%02d", year, local.tm_mon + 1, local.tm_mday, separator,
+                 local.tm_hour, local.tm_min, local.tm_sec);
     return text;
 }
 
