@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -54,4 +55,16 @@ TEST(LogTexts, MainTypeTextsAndTheDiskRule)
     } disks[] = {{4, 207, 1}, {32, 400, 1}, {8, 505, 1}, {4, 204, 0}, {2, 207, 0}, {32, 404, 0}, {8, 500, 0}, {1, 400, 0}};
     for (const auto &row : disks)
         EXPECT_EQ(log_channo_is_disk(row.main_type, row.sub_type), row.disk) << row.main_type << "/" << row.sub_type;
+}
+
+TEST(LogTexts, TimesOfEveryYearTheClockReaches)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(log_local_time(1796638530), "2026-12-07 10:15:30");
+    EXPECT_EQ(log_local_time(1796638530, 0), "20261207101530");
+    EXPECT_EQ(log_local_time(67768036191676799), "2147485547-12-31 23:59:59");  // the last second of glibc's clock
+    EXPECT_EQ(log_local_time(INT64_MAX), "1900-01-00 00:00:00");               // beyond it: a zero time
+    unsetenv("TZ");
+    tzset();
 }
