@@ -6,6 +6,7 @@
 #include "vxrt/vx_oplog.h"
 
 #include <cinttypes>
+#include <ctime>
 
 namespace {
 std::string describe_log(const operation_log &log)
@@ -17,23 +18,31 @@ std::string describe_log(const operation_log &log)
         log.size);
 }
 
-void on_operation_log(sim_context &, int32_t, const sim_payload &payload, sim_answer &answer)
+// The device keeps the record in its log (a time of 0 is the time it arrives).
+std::string stored_in(sim_context &context, const operation_log &log)
+{
+    if (context.log == nullptr)
+        return "";
+    return "; logged as \"" + sim_printable(context.log->add(log, time(nullptr)).c_str(), 256, 120) + "\"";
+}
+
+void on_operation_log(sim_context &context, int32_t, const sim_payload &payload, sim_answer &answer)
 {
     operation_log record;
     if (!sim_read_record(payload, &record))
         answer.note = "operation log: " + sim_short_payload(payload, sizeof record);
     else
-        answer.note = "operation log: " + describe_log(record);
+        answer.note = "operation log: " + describe_log(record) + stored_in(context, record);
 }
 
-void on_operation_log_mask(sim_context &, int32_t, const sim_payload &payload, sim_answer &answer)
+void on_operation_log_mask(sim_context &context, int32_t, const sim_payload &payload, sim_answer &answer)
 {
     operation_log_mask record;
     if (!sim_read_record(payload, &record))
         answer.note = "operation log (channels): " + sim_short_payload(payload, sizeof record);
     else
         answer.note = "operation log: " + describe_log(record.log) +
-                      sim_format(" channels 0x%016" PRIx64, record.channel_mask);
+                      sim_format(" channels 0x%016" PRIx64, record.channel_mask) + stored_in(context, record.log);
 }
 
 const sim_request link_requests[] = {

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -195,6 +196,8 @@ int main(int argc, char **argv)
     sim_context context;
     context.device = &device;
     context.mail_token = mail_token(opts);
+    sim_log_store device_log(time(nullptr));
+    context.log = &device_log;
     say("mail link token", context.mail_token);
     sim_log("device state seed %llu; format %d ms, rebuild %d ms, reply delay %d ms",
             static_cast<unsigned long long>(seed), opts.timing.format_ms, opts.timing.rebuild_ms, opts.reply_delay_ms);

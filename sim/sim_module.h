@@ -6,6 +6,7 @@
 #pragma once
 
 #include "sim_device.h"
+#include "sim_log_store.h"
 
 #include "link/link_codes.h"
 
@@ -18,6 +19,7 @@
 struct sim_context {
     sim_device *device = nullptr;
     std::string mail_token;  // what a valid e-mail link carries as "token=" (MAIL_LINK_CHECK)
+    sim_log_store *log = nullptr;  // the device log (sim_log_store.h); none: records are only logged
 };
 
 struct sim_answer {

@@ -3,12 +3,15 @@
 #include "sim_log.h"
 #include "sim_module.h"
 
+#include "system/log_records.h"
 #include "system/system_codes.h"
 #include "system/user_db.h"
 #include "vxdb/vxdb.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cinttypes>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -58,10 +61,66 @@ void on_set_language(sim_context &, int32_t, const sim_payload &payload, sim_ans
     answer.note = sim_format("set language: %d (was %d)", language, before);
 }
 
+// The device log's requests: a search answers one page, an export a result file under /tmp, a
+// detail request the entry's text.
+std::string describe_query(const log_query &query)
+{
+    return sim_format("main type %d, %d sub types (first %" PRId64 "), %d..%d, channels 0x%" PRIx64 ", page %d",
+                      query.main_type, query.sub_type_count, query.sub_types[0], query.start_time, query.end_time,
+                      query.channel_mask, query.page);
+}
+
+void on_log_search(sim_context &context, int32_t code, const sim_payload &payload, sim_answer &answer)
+{
+    log_query query;
+    auto reply = std::make_unique<log_search_reply>();
+    if (!sim_read_record(payload, &query))
+        answer.note = "log search: " + sim_short_payload(payload, sizeof query);
+    else if (context.log != nullptr)
+        *reply = context.log->search(query);
+    sim_reply_bytes(answer, reply_of(code), reply.get(), sizeof *reply);
+    if (answer.note.empty())
+        answer.note = sim_format("log search: %s: %d matches, %d in this page", describe_query(query).c_str(),
+                                 reply->total, reply->count);
+}
+
+void on_log_export(sim_context &context, int32_t code, const sim_payload &payload, sim_answer &answer)
+{
+    static std::atomic<int> exports{0};
+    log_query query;
+    log_export_reply reply{};
+    if (!sim_read_record(payload, &query)) {
+        answer.note = "log export: " + sim_short_payload(payload, sizeof query);
+    } else if (context.log != nullptr) {
+        snprintf(reply.path, sizeof reply.path, "/tmp/log_export_%d.dat", ++exports);
+        const int written = context.log->export_to(query, reply.path);
+        answer.note = sim_format("log export: %s: %d entries to %s", describe_query(query).c_str(), written, reply.path);
+        if (written < 0)
+            reply = log_export_reply{};
+    }
+    sim_reply_bytes(answer, reply_of(code), &reply, sizeof reply);
+}
+
+void on_log_detail(sim_context &context, int32_t code, const sim_payload &payload, sim_answer &answer)
+{
+    operation_log entry;
+    if (!sim_read_record(payload, &entry)) {
+        answer.note = "log detail: " + sim_short_payload(payload, sizeof entry);
+        return;
+    }
+    const std::string text = context.log != nullptr ? context.log->detail(entry) : sim_log_description(entry);
+    sim_reply_bytes(answer, reply_of(code), text.data(), text.size());
+    answer.note = sim_format("log detail of %d/%" PRId64 " at %" PRId64 ": \"%s\"", entry.main_type, entry.sub_type,
+                             entry.pts, sim_printable(text.c_str(), text.size() + 1, 120).c_str());
+}
+
 const sim_request system_requests[] = {
     {MAIL_LINK_CHECK, on_mail_link_check},
     {USER_TABLE_CHANGED, on_user_table_changed},
     {SET_LANGUAGE, on_set_language},
+    {LOG_SEARCH, on_log_search},
+    {LOG_EXPORT, on_log_export},
+    {LOG_DETAIL, on_log_detail},
 };
 }  // namespace
 

@@ -11,6 +11,7 @@ constexpr int32_t CAMERA_UPGRADE = 3350;      // firmware upgrade of a camera
 constexpr int32_t CAMERA_UPGRADE_CHECK = 3365;
 constexpr int32_t LOG_EXPORT = 3494;          // log query; reply: the export's result file
 constexpr int32_t LOG_SEARCH = 3495;          // log query; reply: operation_log records
+constexpr int32_t LOG_DETAIL = 3488;          // operation_log; reply: the entry's detail text
 constexpr int32_t DIAGNOSIS_EXPORT = 3528;
 constexpr int32_t SET_LANGUAGE = 4000;        // int32 language number, send only ("/vb.htm" setlang)
 

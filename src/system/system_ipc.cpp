@@ -6,6 +6,8 @@
 namespace {
 const cgi_reply_table *const system_replies[] = {
     &system_login_replies,
+    &system_log_search_replies,
+    &system_log_export_replies,
 };
 
 const cgi_wait_rule system_wait_rules[] = {

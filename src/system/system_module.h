@@ -11,6 +11,8 @@ extern const cgi_wait_table system_waits;
 // Routes a reply of the main service to the routine of its reply code (system_ipc.cpp).
 void on_system_ipc_callback(void *unused, const void *header, const void *payload);
 extern const cgi_reply_table system_login_replies;
+extern const cgi_reply_table system_log_search_replies;
+extern const cgi_reply_table system_log_export_replies;
 
 // Log-in (login.cpp)
 void on_user_login(const char *data);            // "/1000"
@@ -27,3 +29,9 @@ void on_clear_permission_update(const char *data);  // "/1024"
 
 // Service commands (vb_option.cpp)
 void on_vb_option(const char *data);  // "/vb.htm"
+// The device log (log_search.cpp, log_export.cpp, log_types.cpp)
+void on_get_log_info(const char *data);        // "/1002"
+void on_download_logfile(const char *data);    // "/1003"
+void on_get_log_types(const char *data);       // "/1015"
+void on_get_log_details(const char *data);     // "/1021"
+void on_check_download_log(const char *data);  // "/1022"

@@ -62,6 +62,17 @@ check "chip identification" '^OK chipinfo=VXC7A01_________VXN7016_________'$'\r'
 check "change the model part" '^OK modelupdate$' "$(get 'vb.htm?modelupdate=NVR-16')"
 check "model part changed" '^OK chipinfo=VXC7A01_________NVR-16__________' "$(get 'vb.htm?paratest=chipinfo')"
 check "service language" '^OK$' "$(get 'vb.htm?setlang=1')"
+# The device log holds what the pages above did.
+query='"language":"en","mainType":4,"subTypeArr":[204],"curPageNum":1'
+logs=$(post 1002 "{$query,\"startTime\":\"2000-01-01 00:00:00\",\"endTime\":\"2037-12-31 23:59:59\",\"chnMask\":\"\"}")
+check "log search" '^\{ "count": [0-9]+, "num": [0-9]+, "curPageNum": 1, "log": \[ \{ "no": 0, ' "$logs"
+check "user changes in the log" '"parameterValue": 922, "parameter": "User deleted".*"parameterValue": 921, "parameter": "User added"' "$logs"
+check "log types" '^\{ "mainType": \[ \{ "key": 1, "name": "All" \}, \{ "key": 2, "name": "Event" \}' "$(post 1015 '{"lan":"en"}')"
+# The export reads operation sub types as bit sets: 10 + bit 4 of the third word is 204.
+csv=$(post 1003 "{\"language\":\"en\",\"mainType\":4,\"subTypeArr\":[11,10,26],\"curPageNum\":1,\"startTime\":\"2000-01-01T00:00:00\",\"endTime\":\"2037-12-31T23:59:59\",\"ch\":\"0\"}")
+check "log export" '^Number,Time,Main,Sub,Parameter,User,Ip,Channel,Log information,' "$csv"
+check "exported rows" ',Operation,Remote configuration,User added,admin,' "$csv"
+check "no export running" '^NO$' "$(get 1022)"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

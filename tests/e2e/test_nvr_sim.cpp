@@ -6,6 +6,7 @@
 
 #include "storage/storage_codes.h"
 #include "storage/storage_records.h"
+#include "system/log_records.h"
 #include "system/system_codes.h"
 #include "vxrt/vx_oplog.h"
 #include "vxsocket/vxs_frame.h"
@@ -21,9 +22,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -486,4 +490,86 @@ TEST(nvr_sim, StopsCleanlyOnSigtermAndRefusesASecondInstance)
     connection client(root);
     ASSERT_TRUE(client.open());
     EXPECT_EQ(client.disk_list().size(), 4u);
+}
+
+TEST(nvr_sim, KeepsTheOperationLogForTheLogPages)
+{
+    test_root root;
+    sim_process sim(root);
+    ASSERT_TRUE(sim.ready());
+    connection client(root);
+    ASSERT_TRUE(client.open());
+
+    operation_log record{};
+    record.main_type = 4;
+    record.sub_type = 204;
+    record.parameter_type = 919;
+    record.remote = 1;
+    record.chan_no = 3;
+    strcpy(record.user, "tester");
+    strcpy(record.ip, "192.0.2.7");
+    client.send(OPERATION_LOG, fms_record(record), VXS_FLAG_SEND_ONLY);
+
+    const auto now = static_cast<int32_t>(time(nullptr));
+    log_query query{};
+    query.start_time = now - 60;
+    query.end_time = now + 60;
+    query.main_type = 4;
+    query.sub_types[0] = 204;
+    query.sub_type_count = 1;
+    query.channel_mask = 1 << 2;  // channel 3
+    client.send(LOG_SEARCH, fms_record(query));
+    std::optional<frame> page = client.receive();
+    ASSERT_TRUE(page.has_value());
+    EXPECT_EQ(page->header.code, reply_of(LOG_SEARCH));
+    ASSERT_EQ(page->payload.size(), sizeof(log_search_reply));
+    auto found = std::make_unique<log_search_reply>();
+    memcpy(found.get(), page->payload.data(), sizeof *found);
+    ASSERT_EQ(found->total, 1);
+    ASSERT_EQ(found->count, 1);
+    EXPECT_STREQ(found->entries[0].user, "tester");
+    EXPECT_GE(found->entries[0].pts, now - 5);  // sent without a time: stored with its arrival's
+
+    // Another channel, and the seeded entries of the last days by main type.
+    query.channel_mask = 1;
+    client.send(LOG_SEARCH, fms_record(query));
+    page = client.receive();
+    ASSERT_TRUE(page.has_value());
+    memcpy(found.get(), page->payload.data(), std::min(page->payload.size(), sizeof *found));
+    EXPECT_EQ(found->total, 0);
+    query.start_time = now - 4 * 24 * 3600;
+    query.main_type = 8;
+    query.sub_types[0] = 10;
+    query.channel_mask = 0;
+    client.send(LOG_SEARCH, fms_record(query));
+    page = client.receive();
+    ASSERT_TRUE(page.has_value());
+    memcpy(found.get(), page->payload.data(), std::min(page->payload.size(), sizeof *found));
+    EXPECT_GE(found->total, 3);
+    for (int i = 0; i < found->count; ++i)
+        EXPECT_EQ(found->entries[i].main_type, 8);
+
+    // The export writes a result file and names it.
+    query.start_time = now - 60;
+    query.main_type = 1;
+    client.send(LOG_EXPORT, fms_record(query));
+    std::optional<frame> exported = client.receive();
+    ASSERT_TRUE(exported.has_value());
+    EXPECT_EQ(exported->header.code, reply_of(LOG_EXPORT));
+    ASSERT_EQ(exported->payload.size(), sizeof(log_export_reply));
+    log_export_reply where{};
+    memcpy(&where, exported->payload.data(), sizeof where);
+    const std::string result = read_file(root.file(std::string(where.path, strnlen(where.path, sizeof where.path))));
+    ASSERT_EQ(result.size(), sizeof(int32_t) + sizeof(log_result_entry)) << where.path;
+    auto item = std::make_unique<log_result_entry>();
+    memcpy(item.get(), result.data() + sizeof(int32_t), sizeof *item);
+    EXPECT_EQ(item->entry.sub_type, 204);
+    EXPECT_STREQ(item->entry.user, "tester");
+    EXPECT_NE(std::string(item->description).find("Disk settings"), std::string::npos) << item->description;
+
+    client.send(LOG_DETAIL, fms_record(item->entry));
+    std::optional<frame> detail = client.receive();
+    ASSERT_TRUE(detail.has_value());
+    EXPECT_EQ(detail->header.code, reply_of(LOG_DETAIL));
+    EXPECT_EQ(detail->payload, std::string(item->description));
 }

@@ -152,7 +152,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     answer_fd = STDOUT_FILENO;
     cgiOut = stdout;
     for (const cgi_reply_table *table : {&storage_disk_replies, &storage_format_replies, &storage_raid_replies,
-                                         &system_login_replies})
+                                         &system_login_replies, &system_log_search_replies,
+                                         &system_log_export_replies})
         add_codes(*table);
     return 0;
 }
