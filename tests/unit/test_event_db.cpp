@@ -18,14 +18,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace {
-std::vector<int> g_adjusted;
-
+// Stands for what names the channel inside a record: the copy for channel n gets 100 + n.
 void note_channel(void *record, int channel)
 {
-    g_adjusted.push_back(channel);
     static_cast<example_rec *>(record)->enable = 100 + channel;
 }
 
@@ -40,51 +37,25 @@ uint64_t bits(std::initializer_list<int> channels)
 void no_dispatch(void *, const void *, const void *) {}
 }  // namespace
 
-// Every channel of the mask inside the kind's range gets the record, its index field and whatever
-// `adjust` rewrites; nothing else is written, and an empty mask does not even create the file.
-TEST(WriteCopies, SourceFromMemoryToEveryChannelOfTheMask)
-{
-    const struct {
-        const vxdb_kind *kind;
-        uint64_t mask;
-        int base;
-        std::vector<int> stored;  // indexes written
-    } rows[] = {
-        {&example_kind, bits({0, 5, 63}), 0, {0, 5, 63}},
-        {&port_kind, bits({0, 1, 3, 4}), 0, {1, 3}},  // the kind holds 1..3 only
-        {&port_kind, bits({0, 2, 3}), 1, {1, 3}},     // index = base + channel
-        {&example_kind, 0, 0, {}},
-    };
-    for (const auto &row : rows) {
-        device_root db;
-        g_adjusted.clear();
-        example_rec source{};
-        source.channel = 7;
-        const bool example = row.kind == &example_kind;
-        ASSERT_EQ(vxdb_write_copies(VXDB_MAIN_DB, *row.kind, &source, row.mask, nullptr,
-                                    example ? note_channel : nullptr, row.base), 0);
-        EXPECT_EQ(vxdb_count(VXDB_MAIN_DB, *row.kind), static_cast<int>(row.stored.size()));
-        for (int index : row.stored) {
-            example_rec stored{};
-            ASSERT_EQ(vxdb_read(VXDB_MAIN_DB, *row.kind, index, &stored), 0) << index;
-            EXPECT_TRUE(!example || (stored.channel == index && stored.enable == 100 + index)) << index;
-        }
-        EXPECT_EQ(g_adjusted, example ? row.stored : std::vector<int>{});
-        EXPECT_EQ(file_exists(db.file(VXDB_MAIN_DB)), row.mask != 0);
-    }
-    device_root db;
-    EXPECT_EQ(vxdb_write_copies(VXDB_MAIN_DB, example_kind, nullptr, 1), -1);
-    EXPECT_EQ(vxdb_write_copies(VXDB_MAIN_DB, example_kind, "x", 1, "bad name"), -1);
-}
-
-// The copies of the event kinds name their new channel: used list entries and HTTP records get it,
-// unused list slots stay unused; PTZ lists land under their own event kind. A file another process
-// holds takes no copy at all, and its reads report failure: the builders then give nothing, so the
-// page answers its error form.
+// Every channel of the mask inside the kind's range gets the record, its index field (base + channel)
+// and what names the channel: used list entries, HTTP records and every PTZ entry get it, unused list
+// slots stay unused, PTZ lists land under their own event kind. A file another process holds takes
+// no copy at all, and its reads report failure: the builders then give nothing, so the page answers
+// its error form.
 TEST(EventCopies, ChannelNamesRewrittenPerTargetInOneTransaction)
 {
     device_root db;
     const uint64_t mask = bits({1, 9, 63});
+    example_rec source{};
+    source.channel = 7;
+    ASSERT_EQ(vxdb_write_copies(VXDB_MAIN_DB, example_kind, &source, mask, nullptr, note_channel), 0);
+    // The port kind holds 1..3: channels 0, 2 and 3 of base 1 land on 1, 3 and nothing, channel 0 of
+    // base 0 on nothing.
+    ASSERT_EQ(vxdb_write_copies(VXDB_MAIN_DB, port_kind, &source, bits({0, 2, 3}), nullptr, nullptr, 1), 0);
+    ASSERT_EQ(vxdb_write_copies(VXDB_MAIN_DB, port_kind, &source, bits({0}), nullptr, nullptr, 0), 0);
+    EXPECT_EQ(vxdb_count(VXDB_MAIN_DB, port_kind), 2);
+    EXPECT_EQ(vxdb_read(VXDB_MAIN_DB, port_kind, 2, &source), -1);
+    EXPECT_EQ(vxdb_write_copies(VXDB_MAIN_DB, example_kind, nullptr, mask), -1);
     whiteled_params_block white;
     ASSERT_EQ(read_whiteled_params(VXDB_MAIN_DB, &white, MOTION_WHITE_LED_PARAMS, 7), 1);  // an empty list
     white.entries[0] = {7, 3, 1, 10};
@@ -97,11 +68,11 @@ TEST(EventCopies, ChannelNamesRewrittenPerTargetInOneTransaction)
     ptz_action_list ptz{};
     ASSERT_EQ(copy_ptz_params(VXDB_MAIN_DB, &ptz, EVENT_KIND_VIDEO_LOSS, mask), 0);
     EXPECT_EQ(copy_ptz_params(VXDB_MAIN_DB, &ptz, EVENT_KIND_COUNT, mask), -1);
-    auto schedule = std::make_unique<event_schedule>();
-    strcpy(schedule->days[3].items[2].start_time, "06:00");
-    ASSERT_EQ(copy_event_schedules(VXDB_MAIN_DB, schedule.get(), MOTION_EMAIL_SCHE, mask), 0);
 
     for (int chn : {1, 9, 63}) {
+        ASSERT_EQ(vxdb_read(VXDB_MAIN_DB, example_kind, chn, &source), 0);
+        EXPECT_EQ(source.channel, chn);
+        EXPECT_EQ(source.enable, 100 + chn);
         ASSERT_EQ(read_whiteled_params(VXDB_MAIN_DB, &white, MOTION_WHITE_LED_PARAMS, chn), 0);
         EXPECT_EQ(white.entries[0].chn_id, chn);
         EXPECT_EQ(white.entries[1].chn_id, ACTION_ENTRY_UNUSED);
@@ -111,11 +82,8 @@ TEST(EventCopies, ChannelNamesRewrittenPerTargetInOneTransaction)
         EXPECT_EQ(http.chn_id, chn);
         ASSERT_EQ(read_ptz_params(VXDB_MAIN_DB, &ptz, EVENT_KIND_VIDEO_LOSS, chn), 0);
         EXPECT_EQ(ptz.entries[63].chn_id, chn);
-        auto s = std::make_unique<event_schedule>();
-        ASSERT_EQ(read_event_schedule(VXDB_MAIN_DB, s.get(), MOTION_EMAIL_SCHE, chn), 0);
-        EXPECT_EQ(memcmp(s.get(), schedule.get(), sizeof *s), 0);
     }
-    EXPECT_EQ(vxdb_count(VXDB_MAIN_DB, whiteled_params_kind, MOTION_WHITE_LED_PARAMS), 3);
+    EXPECT_EQ(vxdb_count(VXDB_MAIN_DB, example_kind), 3);
     EXPECT_EQ(vxdb_count(VXDB_MAIN_DB, ptz_params_kind), 3);
     // A list never stored is empty, and so are its copies.
     ASSERT_EQ(read_whiteled_params(VXDB_MAIN_DB, &white, VIDEO_LOSS_WHITE_LED_PARAMS, 2), 1);
@@ -178,7 +146,6 @@ TEST(EventKinds, RegisteredAndDumpedAndLoadedByTheTool)
     device_root db;
     auto schedule = std::make_unique<event_schedule>();
     strcpy(schedule->days[7].items[47].end_time, "23:59");
-    schedule->days[0].items[0].action_type = -6;
     schedule->days[6].valid = 1;
     ASSERT_EQ(write_event_schedule(VXDB_MAIN_DB, schedule.get(), MOTION_AUDIBLE_SCHE, 3), 0);
     // The whole table: element i is channel i (null where none is stored).
