@@ -87,7 +87,8 @@ TEST(ScheduleJson, AnswersTwelveSegmentsOfEightDaysWithNamedMembers)
         return text_of(json_object_array_get_idx(json_object_array_get_idx(week, d), i));
     };
     EXPECT_EQ(segment(plain.get(), 0, 0), R"({"startTime":"08:00","endTime":"","actionType":3})");
-    EXPECT_EQ(segment(plain.get(), 7, 11), R"({"startTime":")" + std::string(31, 'x') + R"(","endTime":"","actionType":0})");
+    EXPECT_EQ(segment(plain.get(), 7, 11),
+              R"({"startTime":")" + std::string(31, 'x') + R"(","endTime":"","actionType":0})");
     // The camera form: no action, and only days marked valid show their texts.
     EXPECT_EQ(segment(camera.get(), 0, 0), R"({"startTime":"","endTime":""})");
     EXPECT_EQ(segment(camera.get(), 2, 1), R"({"startTime":"","endTime":"23:59"})");
@@ -176,7 +177,8 @@ TEST(ActionLists, WhiteLedAndWarningLightListsStoredAndReadBack)
             continue;
         }
         ASSERT_EQ(rc, 0) << row.what;
-        ASSERT_EQ(write_whiteled_params_all(VXDB_MAIN_DB, &table->blocks[row.chn], MOTION_WHITE_LED_PARAMS, row.chn), 0);
+        const whiteled_params_block &block = table->blocks[row.chn];
+        ASSERT_EQ(write_whiteled_params_all(VXDB_MAIN_DB, &block, MOTION_WHITE_LED_PARAMS, row.chn), 0);
         json_ptr answer(get_white_params_json_object(row.chn, MOTION_WHITE_LED_PARAMS));
         EXPECT_EQ(text_of(answer.get()), row.answer) << row.what;
     }
@@ -218,7 +220,8 @@ TEST(PtzLists, StoredPerKindAndChannelAndCut)
         int reported;  // entries the answer lists; -1: refused, nothing stored
     } rows[] = {
         {"seventy elements", numbered(R"({"acto_ptz_channel":)", "}", 70), 63, EVENT_KIND_CAMERA_ALARM_IN_BASE + 3, 64},
-        {"people counting keeps sixteen", numbered(R"({"acto_ptz_channel":)", "}", 20), 5, EVENT_KIND_PEOPLE_COUNTING, 16},
+        {"people counting keeps sixteen", numbered(R"({"acto_ptz_channel":)", "}", 20), 5,
+         EVENT_KIND_PEOPLE_COUNTING, 16},
         {"elements of other types are empty", R"([null,3,{"acto_ptz_channel":2}])", 7, EVENT_KIND_VIDEO_LOSS, 1},
         {"channel 64", R"([{"acto_ptz_channel":1}])", 64, EVENT_KIND_MOTION, -1},
         {"kind 30", R"([{"acto_ptz_channel":1}])", 0, EVENT_KIND_COUNT, -1},
@@ -234,6 +237,8 @@ TEST(PtzLists, StoredPerKindAndChannelAndCut)
     EXPECT_EQ(vxdb_count(VXDB_MAIN_DB, ptz_params_kind), 2) << "nothing of the refused lists stored";
     ptz_action_list stored;
     EXPECT_EQ(read_ptz_params(VXDB_MAIN_DB, &stored, EVENT_KIND_PEOPLE_COUNTING, 5), 1);
+    ASSERT_EQ(read_peoplecnt_ptz_params(VXDB_MAIN_DB, &stored, 5), 0);
+    EXPECT_EQ(stored.entries[16].acto_ptz_channel, 0);
     EXPECT_EQ(read_ptz_params(VXDB_MAIN_DB, &stored, EVENT_KIND_CAMERA_ALARM_IN_BASE + 2, 63), 1);
 
     json_ptr motion = parse(R"([{"acto_ptz_channel":2,"acto_ptz_type":1,"acto_ptz_preset":7,"acto_ptz_patrol":0,
@@ -380,7 +385,9 @@ TEST(EventNumbers, KindsOfAnalysisEventsAndCameraAlarmInputs)
 // The names become JSON member names; kinds 12 and 13 have none.
 TEST(ExceptionNames, CutAndTerminatedWithinTheBuffer)
 {
-    const struct { int i, size, rc; std::string name; } rows[] = {{5, 32, 0, "recordFailed"}, {12, 32, 0, ""}, {0, 4, 0, "dis"}, {14, 32, -1, ""}, {-1, 32, -1, ""}};
+    const struct { int i, size, rc; std::string name; } rows[] = {
+        {5, 32, 0, "recordFailed"}, {12, 32, 0, ""}, {0, 4, 0, "dis"}, {14, 32, -1, ""}, {-1, 32, -1, ""},
+    };
     for (const auto &row : rows) {
         char name[32];
         memset(name, '#', sizeof name);
