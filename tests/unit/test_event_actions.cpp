@@ -100,13 +100,7 @@ TEST(ScheduleJson, AnswersTwelveSegmentsOfEightDaysWithNamedMembers)
 // leaves the schedule exactly as it was.
 TEST(ScheduleJson, RequestArraysIntoTheRecord)
 {
-    const struct {
-        const char *what;
-        std::string body;
-        bool camera;
-        int rc;
-        std::vector<cell> cells;
-    } rows[] = {
+    const struct { const char *what; std::string body; bool camera; int rc; std::vector<cell> cells; } rows[] = {
         {"texts cut to 31", R"({"s":[[[")" + long_text + R"(",")" + long_text + R"(",1]]]})", false, 0,
          {{0, 0, long_text.substr(0, 31), long_text.substr(0, 31), 1}}},
         {"last day and segment kept, a ninth day and a thirteenth segment ignored",
@@ -213,12 +207,8 @@ TEST(ActionLists, WhiteLedAndWarningLightListsStoredAndReadBack)
 TEST(PtzLists, StoredPerKindAndChannelAndCut)
 {
     device_root db;
-    const struct {
-        const char *what;
-        std::string list;
-        int chn, type;
-        int reported;  // entries the answer lists; -1: refused, nothing stored
-    } rows[] = {
+    // reported: the entries the answer lists; -1: refused, nothing stored.
+    const struct { const char *what; std::string list; int chn, type, reported; } rows[] = {
         {"seventy elements", numbered(R"({"acto_ptz_channel":)", "}", 70), 63, EVENT_KIND_CAMERA_ALARM_IN_BASE + 3, 64},
         {"people counting keeps sixteen", numbered(R"({"acto_ptz_channel":)", "}", 20), 5,
          EVENT_KIND_PEOPLE_COUNTING, 16},
@@ -258,13 +248,7 @@ TEST(PtzLists, StoredPerKindAndChannelAndCut)
 TEST(HttpParams, TextsCutToTheirFieldsAndReadBack)
 {
     const std::string url(600, 'u'), user(100, 'n'), pass(70, 'p');
-    const struct {
-        const char *what;
-        std::string body;
-        int chn;
-        int rc;
-        std::string url, user, pass;
-    } rows[] = {
+    const struct { const char *what; std::string body; int chn, rc; std::string url, user, pass; } rows[] = {
         {"cut to 512, 96, 64",
          R"({"h":{"url":")" + url + R"(","username":")" + user + R"(","password":")" + pass + R"("}})", 63, 0,
          url.substr(0, 512), user.substr(0, 96), pass.substr(0, 64)},
