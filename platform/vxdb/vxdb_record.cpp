@@ -253,6 +253,34 @@ int vxdb_copy(const char *path, const vxdb_kind &kind, int source, uint64_t mask
     return txn.commit();
 }
 
+int vxdb_write_copies(const char *path, const vxdb_kind &kind, const void *source, uint64_t mask, const char *table,
+                      void (*adjust)(void *record, int channel), int base)
+{
+    const char *key = row_key(kind, table);
+    if (source == nullptr || key == nullptr)
+        return -1;
+    if (mask == 0)
+        return 0;
+    vxdb_session session(path, true);
+    vxdb_write_txn txn(session.db);
+    vxdb_stmt stmt(session.db, INSERT_ROW);
+    if (!txn.ok())
+        return -1;
+    std::vector<unsigned char> data(kind.size);
+    for (int n = 0; n < 64; ++n) {
+        const int64_t index = static_cast<int64_t>(base) + n;
+        if (!(mask & (uint64_t{1} << n)) || !in_range(kind, index))
+            continue;
+        memcpy(data.data(), source, kind.size);
+        set_index(kind, data.data(), static_cast<int>(index));
+        if (adjust != nullptr)
+            adjust(data.data(), n);
+        if (insert(stmt, key, static_cast<int>(index), data.data(), data.size()) != 0)
+            return -1;
+    }
+    return txn.commit();
+}
+
 int vxdb_delete(const char *path, const vxdb_kind &kind, int index, const char *table)
 {
     const char *key = row_key(kind, table);

@@ -185,6 +185,13 @@ int vxdb_write_many(const char *path, const vxdb_kind &kind, const void *records
 // 0, or -1 (nothing copied) when the source row is missing or the write fails.
 int vxdb_copy(const char *path, const vxdb_kind &kind, int source, uint64_t mask, const char *table = nullptr);
 
+// Writes the in-memory record `source` to every index base + n whose bit n (0..63) is set in `mask`
+// and that lies in the kind's range, in one transaction: each copy gets its index field set to
+// base + n and then `adjust(copy, n)` (when given) rewrites whatever else names the channel. 0 (also
+// for an empty mask, without touching the file), or -1 with nothing written.
+int vxdb_write_copies(const char *path, const vxdb_kind &kind, const void *source, uint64_t mask,
+                      const char *table = nullptr, void (*adjust)(void *record, int channel) = nullptr, int base = 0);
+
 // Removes the row of `index` / every row of the kind. 0 (also when there was none), or -1.
 int vxdb_delete(const char *path, const vxdb_kind &kind, int index, const char *table = nullptr);
 int vxdb_delete_all(const char *path, const vxdb_kind &kind, const char *table = nullptr);

@@ -69,3 +69,17 @@ void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void 
 {
     cgi_send_operation_log(dispatcher, kind.main_type, kind.sub_type, kind.parameter_type, chan_no);
 }
+
+void cgi_send_operation_log_mask(void (*dispatcher)(void *, const void *, const void *), const oplog_kind &kind,
+                                 int chan_no, uint64_t mask)
+{
+    operation_log_mask record;
+    cgi_init_log_info(&record.log);
+    record.log.main_type = kind.main_type;
+    record.log.sub_type = kind.sub_type;
+    record.log.parameter_type = kind.parameter_type;
+    record.log.chan_no = chan_no;
+    record.channel_mask = mask;
+    cgi_start_ipc(dispatcher, OPERATION_LOG_MASK, sizeof record, &record, CGI_IPC_SEND_ONLY);
+    cgi_stop_ipc();
+}

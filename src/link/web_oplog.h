@@ -28,3 +28,9 @@ void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void 
 // The same, for a record kind named in a module's codes header.
 void cgi_send_operation_log(void (*dispatcher)(void *, const void *, const void *), const oplog_kind &kind,
                             int chan_no);
+
+// One change logged for every channel of `mask` (request 3509, send only): the record filled as
+// cgi_send_operation_log fills it, `chan_no` as the log shows it (a channel's is channel + 1, the
+// edited one), followed by the mask.
+void cgi_send_operation_log_mask(void (*dispatcher)(void *, const void *, const void *), const oplog_kind &kind,
+                                 int chan_no, uint64_t mask);
