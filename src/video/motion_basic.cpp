@@ -1,5 +1,7 @@
 // The early motion pages, each exchanging one group of settings of one channel: detection ("/6012",
 // "/6114"), the buzzer schedule ("/6011", "/6013") and both at once ("/6113").
+#include "link/event_records.h"
+#include "link/event_schedule.h"
 #include "link/json_fields.h"
 #include "link/web_answer.h"
 #include "link/web_json.h"
@@ -16,6 +18,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace {
 struct channel_input {
@@ -45,6 +48,15 @@ const json_field movedetect_basic_keys[] = {
     JSON_INT("triAlarms", motion_record, tri_alarms, JF_OPTIONAL, 0, INT32_MAX),
     JSON_INT("interval", motion_record, interval, JF_OPTIONAL, 0, INT32_MAX),
     JSON_INT("enableMS", motion_record, enable_ms, JF_OPTIONAL, JF_ANY),
+};
+
+// The schedule page's members over the stored record.
+const json_field movedetect_schedule_keys[] = {
+    JSON_INT("sensitivity", motion_record, sensitivity, JF_OPTIONAL, 0, INT32_MAX),
+    JSON_INT("enableMS", motion_record, enable_ms, JF_OPTIONAL, JF_ANY),
+    JSON_INT("enable", motion_record, enable, JF_OPTIONAL, 0, 2),
+    JSON_INT("triAlarms", motion_record, tri_alarms, JF_OPTIONAL, 0, INT32_MAX),
+    JSON_INT("interval", motion_record, interval, JF_OPTIONAL, 0, INT32_MAX),
 };
 
 // Reads the basic members over `record` and rebuilds the mask when "triChannels" came. -1 when a
@@ -104,5 +116,56 @@ void on_set_movedetect_basic(const char *data)
     }
     send_channel_notice(MOTION_CHANGED, input.channel);
     cgi_send_operation_log(on_video_ipc_callback, LOG_MOTION, input.channel + 1);
+    cgi_answer_text("OK");
+}
+
+void on_get_motion_schedule(const char *data)
+{
+    answer_channel_schedule(data, read_motion_audible_schedule);
+}
+
+void on_set_motion_schedule(const char *data)
+{
+    json_ptr request(get_request_tokener_json_object(data));
+    channel_input input{};
+    auto schedule = std::make_unique<event_schedule>();
+    if (json_read_fields(request.get(), cam_id_key, &input) != 0 ||
+        get_schedule_by_json_ex(request.get(), "schedule", schedule.get()) != 0)
+        return;
+    if (write_motion_schedule(VXDB_MAIN_DB, schedule.get(), input.channel) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    send_channel_notice(MOTION_CHANGED, input.channel);
+    cgi_answer_text("OK");
+}
+
+void on_set_movedetect_schedule(const char *data)
+{
+    json_ptr request(get_request_tokener_json_object(data));
+    channel_input input{};
+    motion_record probe{};
+    if (json_read_fields(request.get(), cam_id_key, &input) != 0 ||
+        json_read_fields(request.get(), movedetect_schedule_keys, &probe) != 0)
+        return;
+    auto schedule = std::make_unique<event_schedule>();
+    const bool has_schedule = get_schedule_by_json_ex(request.get(), "schedule", schedule.get()) == 0;
+    bool smart = false;
+    const int rc = vxdb_change<motion_record>(VXDB_MAIN_DB, motion_kind, input.channel, [&](motion_record &record, bool) {
+        json_read_fields(request.get(), movedetect_schedule_keys, &record);
+        smart = record.enable_ms == 1;
+        return 0;
+    });
+    if (rc != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    send_channel_notice(MOTION_CHANGED, input.channel);
+    if (has_schedule && write_motion_schedule(VXDB_MAIN_DB, schedule.get(), input.channel) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    send_channel_notice(MOTION_CHANGED, input.channel);
+    send_smart_motion(input.channel, smart);
     cgi_answer_text("OK");
 }

@@ -1,4 +1,5 @@
 #include "video/video_db.h"
+#include "link/event_db.h"
 #include "link/web_log.h"
 #include "vxdb/vxdb_txn.h"
 
@@ -165,4 +166,84 @@ int video_mask_channels(uint64_t mask, int32_t (&channels)[VIDEO_CHANNELS])
             channels[count++] = n;
     }
     return count;
+}
+
+int read_motion_effective_schedule(const char *path, event_schedule *schedule, int chn)
+{
+    return read_event_schedule(path, schedule, MOTION_EFFECTIVE_SCHE, chn);
+}
+
+int write_motion_effective_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_event_schedule(path, schedule, MOTION_EFFECTIVE_SCHE, chn);
+}
+
+int read_motion_audible_schedule(const char *path, event_schedule *schedule, int chn)
+{
+    return read_event_schedule(path, schedule, MOTION_AUDIBLE_SCHE, chn);
+}
+
+int write_motion_audible_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_event_schedule(path, schedule, MOTION_AUDIBLE_SCHE, chn);
+}
+
+int write_motion_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_motion_audible_schedule(path, schedule, chn);
+}
+
+int read_motion_email_schedule(const char *path, event_schedule *schedule, int chn)
+{
+    return read_event_schedule(path, schedule, MOTION_EMAIL_SCHE, chn);
+}
+
+int write_motion_email_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_event_schedule(path, schedule, MOTION_EMAIL_SCHE, chn);
+}
+
+int read_motion_ptz_schedule(const char *path, event_schedule *schedule, int chn)
+{
+    return read_event_schedule(path, schedule, MOTION_PTZ_SCHE, chn);
+}
+
+int write_motion_ptz_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_event_schedule(path, schedule, MOTION_PTZ_SCHE, chn);
+}
+
+int read_videoloss_audible_schedule(const char *path, event_schedule *schedule, int chn)
+{
+    return read_event_schedule(path, schedule, VIDEOLOSS_AUDIBLE_SCHE, chn);
+}
+
+int write_videoloss_audible_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_event_schedule(path, schedule, VIDEOLOSS_AUDIBLE_SCHE, chn);
+}
+
+int write_video_loss_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_videoloss_audible_schedule(path, schedule, chn);
+}
+
+int read_videoloss_email_schedule(const char *path, event_schedule *schedule, int chn)
+{
+    return read_event_schedule(path, schedule, VIDEOLOSS_EMAIL_SCHE, chn);
+}
+
+int write_videoloss_email_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_event_schedule(path, schedule, VIDEOLOSS_EMAIL_SCHE, chn);
+}
+
+int read_videoloss_ptz_schedule(const char *path, event_schedule *schedule, int chn)
+{
+    return read_event_schedule(path, schedule, VIDEOLOSS_PTZ_SCHE, chn);
+}
+
+int write_videoloss_ptz_schedule(const char *path, const event_schedule *schedule, int chn)
+{
+    return write_event_schedule(path, schedule, VIDEOLOSS_PTZ_SCHE, chn);
 }

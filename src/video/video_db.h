@@ -37,3 +37,26 @@ int write_trigger_alarms(const char *path, const trigger_alarms *record);
 
 // Every channel n (0..63) whose bit is set, in ascending order, into `channels`; the count.
 int video_mask_channels(uint64_t mask, int32_t (&channels)[VIDEO_CHANNELS]);
+
+// ---- The motion and video-loss schedules, over the shared schedule kind ----
+// The early pages' buzzer schedule is the audible one: "/6011" reads what "/6013" writes.
+
+struct event_schedule;
+
+int read_motion_effective_schedule(const char *path, event_schedule *schedule, int chn);
+int write_motion_effective_schedule(const char *path, const event_schedule *schedule, int chn);
+int read_motion_audible_schedule(const char *path, event_schedule *schedule, int chn);
+int write_motion_audible_schedule(const char *path, const event_schedule *schedule, int chn);
+int write_motion_schedule(const char *path, const event_schedule *schedule, int chn);
+int read_motion_email_schedule(const char *path, event_schedule *schedule, int chn);
+int write_motion_email_schedule(const char *path, const event_schedule *schedule, int chn);
+int read_motion_ptz_schedule(const char *path, event_schedule *schedule, int chn);
+int write_motion_ptz_schedule(const char *path, const event_schedule *schedule, int chn);
+
+int read_videoloss_audible_schedule(const char *path, event_schedule *schedule, int chn);
+int write_videoloss_audible_schedule(const char *path, const event_schedule *schedule, int chn);
+int write_video_loss_schedule(const char *path, const event_schedule *schedule, int chn);
+int read_videoloss_email_schedule(const char *path, event_schedule *schedule, int chn);
+int write_videoloss_email_schedule(const char *path, const event_schedule *schedule, int chn);
+int read_videoloss_ptz_schedule(const char *path, event_schedule *schedule, int chn);
+int write_videoloss_ptz_schedule(const char *path, const event_schedule *schedule, int chn);

@@ -1,5 +1,7 @@
 // The early video-loss pages: the settings ("/6014", "/6016") and the buzzer schedule ("/6015",
 // "/6017") of one channel.
+#include "link/event_records.h"
+#include "link/event_schedule.h"
 #include "link/json_fields.h"
 #include "link/web_answer.h"
 #include "link/web_json.h"
@@ -14,6 +16,7 @@
 #include "vxdb/vxdb_txn.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace {
 struct videolost_input {
@@ -28,6 +31,20 @@ const json_field videolost_keys[] = {
     JSON_INT("enable", videolost_input, enable, JF_REQUIRED, 0, 2),
     JSON_INT("triAlarms", videolost_input, tri_alarms, JF_REQUIRED, 0, INT32_MAX),
     JSON_INT("interval", videolost_input, interval, JF_REQUIRED, 0, INT32_MAX),
+};
+
+struct videolost_schedule_input {
+    int32_t channel;
+    int32_t enable;
+};
+
+const json_field videolost_schedule_keys[] = {
+    JSON_INT("camId", videolost_schedule_input, channel, JF_REQUIRED, 0, VIDEO_CHANNELS - 1),
+    JSON_INT("enable", videolost_schedule_input, enable, JF_OPTIONAL, 0, 2),
+};
+
+const json_field videolost_enable_key[] = {
+    JSON_INT("enable", video_loss_record, enable, JF_OPTIONAL, 0, 2),
 };
 
 const json_field videolost_answer[] = {
@@ -70,5 +87,35 @@ void on_set_videolost_info(const char *data)
     }
     send_channel_notice(VIDEO_LOSS_CHANGED, input.channel);
     cgi_send_operation_log(on_video_ipc_callback, LOG_VIDEO_LOSS, input.channel + 1);
+    cgi_answer_text("OK");
+}
+
+void on_get_videolost_schedule(const char *data)
+{
+    answer_channel_schedule(data, read_videoloss_audible_schedule);
+}
+
+void on_set_videolost_schedule(const char *data)
+{
+    json_ptr request(get_request_tokener_json_object(data));
+    videolost_schedule_input input{};
+    if (json_read_fields(request.get(), videolost_schedule_keys, &input) != 0)
+        return;
+    auto schedule = std::make_unique<event_schedule>();
+    if (get_schedule_by_json_ex(request.get(), "schedule", schedule.get()) == 0 &&
+        write_video_loss_schedule(VXDB_MAIN_DB, schedule.get(), input.channel) != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    // An "enable" left out keeps the stored one.
+    const int rc = vxdb_change<video_loss_record>(VXDB_MAIN_DB, video_loss_kind, input.channel,
+                                                  [&](video_loss_record &record, bool) {
+                                                      return json_read_fields(request.get(), videolost_enable_key, &record);
+                                                  });
+    if (rc != 0) {
+        cgi_error_to_webserver(CGI_TEXT);
+        return;
+    }
+    send_channel_notice(VIDEO_LOSS_CHANGED, input.channel);
     cgi_answer_text("OK");
 }

@@ -44,3 +44,8 @@ void on_get_movedetect_info(const char *data);     // "/6010"
 void on_set_motion_dialog_info(const char *data);  // "/6112"
 void on_get_videoloss_info(const char *data);      // "/6094"
 void on_set_videoloss_info(const char *data);      // "/6095"
+
+struct json_object;
+// Saves the motion "dialog" of a channel (event_dialog.cpp): the count of members taken plus the PTZ
+// result, 0 when there is nothing to save, -1 when a store fails.
+int save_motion_dialog_data(int chn, json_object *dialog);

@@ -1,10 +1,16 @@
 #include "video/video_requests.h"
+#include "link/event_records.h"
+#include "link/event_schedule.h"
+#include "link/web_answer.h"
+#include "link/web_json.h"
 #include "link/web_request.h"
 #include "video/video_codes.h"
 #include "video/video_module.h"
+#include "vxdb/vxdb.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 uint64_t trigger_text_mask(const char *text, size_t size)
 {
@@ -54,4 +60,18 @@ void send_smart_motion(int32_t channel, bool on)
 void send_channel_notice(int32_t code, int32_t channel)
 {
     cgi_send_request(on_video_ipc_callback, code, sizeof channel, &channel);
+}
+
+void answer_channel_schedule(const char *query, channel_schedule_reader read)
+{
+    int channel = 0;
+    if (web_parse_int(query, 0, VIDEO_CHANNELS - 1, &channel) != 0)
+        return;
+    auto schedule = std::make_unique<event_schedule>();
+    if (read(VXDB_MAIN_DB, schedule.get(), channel) < 0) {
+        cgi_error_to_webserver(CGI_JSON);
+        return;
+    }
+    json_ptr answer(get_schedule_json_object_ex(schedule.get()));
+    cgi_answer_json(answer.get());
 }

@@ -21,3 +21,10 @@ void send_smart_motion(int32_t channel, bool on);
 
 // One int32 channel to MOTION_CHANGED or VIDEO_LOSS_CHANGED, send only.
 void send_channel_notice(int32_t code, int32_t channel);
+
+struct event_schedule;
+using channel_schedule_reader = int (*)(const char *path, event_schedule *schedule, int chn);
+
+// The early schedule getters: the query is the channel 0..63 (else nothing is answered); the
+// schedule as the bare 8 x 12 array, or the JSON error form when it cannot be read.
+void answer_channel_schedule(const char *query, channel_schedule_reader read);
