@@ -3,13 +3,16 @@
 #include "e2e/video_pages.h"
 #include "link/event_db.h"
 #include "link/event_kinds.h"
+#include "link/web_session.h"
 #include "support/device_root.h"
 #include "video/video_codes.h"
+#include "vxdb/vxdb_param.h"
 #include "vxrt/vx_exception.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -269,4 +272,44 @@ TEST(VideoEventPages, RefuseInvalidRequests)
         posts("/6998", {R"({"exception":[1,2,3,4,5,6,7]})", R"({"exception":{"a":1}})",
                         R"({"exception":[1,2,3,4,5,6,7,"x"]})", "{}", "bad"}),
     }, stored_rows);
+}
+
+// With the session gate on, an account without the settings right reads every event page and the
+// live map, and changes none.
+TEST(VideoEventPages, ViewersReadButDoNotChange)
+{
+    device_root dev;
+    ASSERT_EQ(set_param_int(VXDB_MAIN_DB, "web_session_check", 1), 0);
+    web_session viewer{};
+    snprintf(viewer.id, sizeof viewer.id, "%s", "10000000000000000000000000000003");
+    snprintf(viewer.name, sizeof viewer.name, "%s", "viewer");
+    snprintf(viewer.address, sizeof viewer.address, "%s", "127.0.0.1");
+    viewer.user_id = 1;
+    viewer.type = 1;
+    viewer.lifetime_s = WEB_SESSION_MAX_S;
+    viewer.created = viewer.last_seen = time(nullptr);
+    ASSERT_EQ(web_session_store(&viewer), 0);
+    vxdb_close_all();
+    fake_main_service fms(dev.root);
+    const std::string forbidden = "Status: 403 Forbidden\r\nContent-type: text/plain\r\n\r\nFORBIDDEN";
+    auto as_viewer = [](cgi_request request) {
+        std::erase_if(request.env, [](const auto &v) { return v.first == "HTTP_COOKIE"; });
+        request.env.emplace_back("HTTP_COOKIE", "sessionId=10000000000000000000000000000003; userName=viewer");
+        return request;
+    };
+    for (const char *path : {"/6010", "/6094", "/6098", "/6999"}) {
+        const cgi_result r = run_page(dev.root, as_viewer(page_post(path, R"({"chnid":64,"id":-1})", NO_REPLY_WAIT_MS)));
+        EXPECT_EQ(r.out.find("403"), std::string::npos) << path;
+    }
+    for (const char *path : {"/6011", "/6014", "/6015", "/6090", "/6092"}) {
+        const cgi_result r = run_page(dev.root, as_viewer(page_get(path, "64", NO_REPLY_WAIT_MS)));
+        EXPECT_EQ(r.out, "") << path;
+    }
+    for (const char *path : {"/6012", "/6013", "/6016", "/6017", "/6091", "/6093", "/6095", "/6112", "/6113", "/6114",
+                             "/6998"}) {
+        const cgi_result r = run_cgi(dev.root, as_viewer(page_post(path, R"({"chnid":1,"camId":1})", NO_REPLY_WAIT_MS)));
+        EXPECT_EQ(r.out, forbidden) << path;
+    }
+    fms.wait_idle();
+    EXPECT_TRUE(fms.requests().empty());
 }
