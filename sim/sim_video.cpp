@@ -9,6 +9,8 @@
 #include "video/video_db.h"
 #include "video/video_records.h"
 #include "vxdb/vxdb.h"
+#include "vxdb/vxdb_txn.h"
+#include "vxrt/vx_text.h"
 
 #include <cinttypes>
 #include <cstring>
@@ -125,13 +127,24 @@ void on_motion_page(sim_context &, int32_t, const sim_payload &payload, sim_answ
                              sim_printable(request.area, sizeof request.area, 40).c_str());
     if (!is_channel(request.channel))
         return;
-    video_state &cameras = state();
-    std::lock_guard<std::mutex> hold(cameras.lock);
-    motion_state &motion = cameras.motion[request.channel];
-    memcpy(motion.area, request.area, sizeof motion.area);
-    motion.sensitivity = request.sensitivity;
-    motion.enable_ai = request.enable_ai;
-    motion.enable_ms = request.enable_ms;
+    {
+        video_state &cameras = state();
+        std::lock_guard<std::mutex> hold(cameras.lock);
+        motion_state &motion = cameras.motion[request.channel];
+        memcpy(motion.area, request.area, sizeof motion.area);
+        motion.sensitivity = request.sensitivity;
+        motion.enable_ai = request.enable_ai;
+        motion.enable_ms = request.enable_ms;
+    }
+    // The page leaves the edited channel's own record to the device, which keeps what it applies.
+    const int rc = vxdb_change<motion_record>(VXDB_MAIN_DB, motion_kind, request.channel, [&](motion_record &record, bool) {
+        vx_copy_text(record.motion_table, sizeof record.motion_table, request.area, sizeof request.area);
+        record.sensitivity = request.sensitivity;
+        record.enable_ms = request.enable_ms;
+        return 0;
+    });
+    if (rc != 0)
+        answer.note += " (the motion record cannot be stored)";
 }
 
 void on_smart_motion(sim_context &, int32_t, const sim_payload &payload, sim_answer &answer)

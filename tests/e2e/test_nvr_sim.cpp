@@ -522,6 +522,9 @@ TEST(nvr_sim, VideoEventsShowWhatWasStoredAndSent)
     EXPECT_STREQ(map.map, "zz");
     EXPECT_EQ(map.sensitivity, 6);
     EXPECT_EQ(map.enable_ai, 1);
+    const std::string stored = run_program(root, {VXDB, "dump", "motion", "4"}).out;
+    EXPECT_NE(stored.find("\"sensitivity\": 6,"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\"motion_table\": \"zz\","), std::string::npos) << stored;
 
     motion_area_request area{};
     strcpy(area.area, "ab");
