@@ -16,7 +16,7 @@
 // [first, second] (a null text gives "").
 json_object *get_event_chn_alarmout_object(const char *first, const char *second);
 // For elements 0 and 1 of the array member `key` that exist: pair[i] = {chn, i, text cut to 64}.
-// 0, or -1 for a null argument or a member that is absent or not an array.
+// 0, or -1 for a null argument, a member that is absent or not an array, or chn outside 0..63.
 int get_event_chn_alarmout_by_object(int chn, json_object *request, const char *key, chn_alarmout_entry pair[2]);
 
 // ---- PTZ action lists ----

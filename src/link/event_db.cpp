@@ -105,6 +105,18 @@ void mark_list(Block *block, int chn)
     }
 }
 
+// A list never stored is an empty list: every slot unused, so that a copy of it spreads no entries.
+template <typename Block>
+int read_list(const char *path, const vxdb_kind &kind, Block *block, const char *table, int chn)
+{
+    const int rc = read_row(path, kind, chn, block, table);
+    if (rc != 0 && block != nullptr) {
+        for (auto &entry : block->entries)
+            entry.chn_id = ACTION_ENTRY_UNUSED;
+    }
+    return rc;
+}
+
 template <typename Block>
 int write_list(const char *path, const vxdb_kind &kind, const Block *block, const char *table, int chn)
 {
@@ -212,7 +224,7 @@ int copy_http_notification_schedules(const char *path, const event_schedule *sch
 
 int read_whiteled_params(const char *path, whiteled_params_block *block, const char *table, int chn)
 {
-    return read_row(path, whiteled_params_kind, chn, block, table);
+    return read_list(path, whiteled_params_kind, block, table, chn);
 }
 
 int write_whiteled_params_all(const char *path, const whiteled_params_block *block, const char *table, int chn)
@@ -227,7 +239,7 @@ int copy_whiteled_params(const char *path, const whiteled_params_block *block, c
 
 int read_warning_light_params(const char *path, warning_light_params_block *block, const char *table, int chn)
 {
-    return read_row(path, warning_light_params_kind, chn, block, table);
+    return read_list(path, warning_light_params_kind, block, table, chn);
 }
 
 int write_warning_light_params_all(const char *path, const warning_light_params_block *block, const char *table,
@@ -349,7 +361,7 @@ int copy_peoplecnt_ptz_params(const char *path, const ptz_action_list *list, uin
 
 int read_peoplecnt_wled_params(const char *path, whiteled_params_block *list, int chn)
 {
-    return read_row(path, peoplecnt_wled_params_kind, chn, list, nullptr);
+    return read_list(path, peoplecnt_wled_params_kind, list, nullptr, chn);
 }
 
 int write_peoplecnt_wled_params(const char *path, const whiteled_params_block *list, int chn)

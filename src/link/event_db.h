@@ -70,6 +70,7 @@ int copy_http_notification_schedules(const char *path, const event_schedule *sch
                                      uint64_t mask);
 
 // ---- White-LED and warning-light lists: one block per event channel ----
+// A block never stored (or not readable) reads with every slot ACTION_ENTRY_UNUSED: an empty list.
 
 int read_whiteled_params(const char *path, whiteled_params_block *block, const char *table, int chn);
 // Stores the block under `chn`; its used entries get chn_id = chn.

@@ -1,5 +1,6 @@
 // The event kinds in the database: copies of an in-memory record to the channels of a mask in one
 // transaction, the HTTP batch, what the vxdb tool dumps and loads, and the masked operation log.
+#include "link/event_actions.h"
 #include "link/event_db.h"
 #include "link/event_kinds.h"
 #include "link/web_env.h"
@@ -146,6 +147,21 @@ TEST(EventCopies, ChannelNamesRewrittenPerTarget)
     whiteled_params_block w;
     EXPECT_EQ(read_whiteled_params(VXDB_MAIN_DB, &w, MOTION_WHITE_LED_PARAMS, 7), 1);
     EXPECT_EQ(read_whiteled_params(VXDB_MAIN_DB, &w, MOTION_WHITE_LED_PARAMS, 2), 1);
+    // A list never stored is empty, and so are its copies.
+    warning_light_params_block l;
+    EXPECT_EQ(read_warning_light_params(VXDB_MAIN_DB, &l, MOTION_WARNING_LIGHT_PARAMS, 2), 1);
+    ASSERT_EQ(copy_warning_light_params(VXDB_MAIN_DB, &l, MOTION_WARNING_LIGHT_PARAMS, bits({5})), 0);
+    ASSERT_EQ(read_whiteled_params(VXDB_MAIN_DB, &w, VIDEO_LOSS_WHITE_LED_PARAMS, 2), 1);
+    ASSERT_EQ(copy_whiteled_params(VXDB_MAIN_DB, &w, VIDEO_LOSS_WHITE_LED_PARAMS, bits({5})), 0);
+    whiteled_params_block counting;
+    EXPECT_EQ(read_peoplecnt_wled_params(VXDB_MAIN_DB, &counting, 2), 1);
+    ASSERT_EQ(write_peoplecnt_wled_params(VXDB_MAIN_DB, &counting, 5), 0);
+    json_ptr copied_light(get_warning_light_params_json_object(5, MOTION_WARNING_LIGHT_PARAMS));
+    json_ptr copied_white(get_white_params_json_object(5, VIDEO_LOSS_WHITE_LED_PARAMS));
+    json_ptr counting_white(get_pcnt_white_params_json_object(5));
+    EXPECT_STREQ(json_object_to_json_string(copied_light.get()), "[ ]");
+    EXPECT_STREQ(json_object_to_json_string(copied_white.get()), "[ ]");
+    EXPECT_STREQ(json_object_to_json_string(counting_white.get()), "[ ]");
     EXPECT_EQ(copy_ptz_params(VXDB_MAIN_DB, &ptz, EVENT_KIND_COUNT, mask), -1);
 }
 

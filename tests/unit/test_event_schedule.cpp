@@ -165,37 +165,6 @@ TEST(ScheduleJson, RequestArraysIntoTheRecord)
     EXPECT_EQ(get_schedule_by_json_ipc(request.get(), "s", nullptr), -1);
 }
 
-// What a page sends back is what it reads again.
-TEST(ScheduleJson, AnswerOfARequestReadsBackTheSameRecord)
-{
-    auto s = std::make_unique<event_schedule>();
-    for (int d = 0; d < 8; ++d)
-        for (int i = 0; i < 12; ++i) {
-            snprintf(s->days[d].items[i].start_time, SCHEDULE_TEXT, "%02d:%02d", d, i);
-            snprintf(s->days[d].items[i].end_time, SCHEDULE_TEXT, "%02d:%02d", i, d);
-            s->days[d].items[i].action_type = d * 12 + i;
-        }
-    json_ptr week(get_schedule_json_object(s.get()));
-    // Objects out, arrays in: rebuild the request as the browser does.
-    json_ptr request(json_object_new_object());
-    json_object *days = json_object_new_array();
-    for (size_t d = 0; d < 8; ++d) {
-        json_object *day = json_object_new_array();
-        for (size_t i = 0; i < 12; ++i) {
-            json_object *segment = json_object_array_get_idx(json_object_array_get_idx(week.get(), d), i);
-            json_object *row = json_object_new_array();
-            for (const char *key : {"startTime", "endTime", "actionType"})
-                json_object_array_add(row, json_object_get(json_object_object_get(segment, key)));
-            json_object_array_add(day, row);
-        }
-        json_object_array_add(days, day);
-    }
-    json_object_object_add(request.get(), "schedule", days);
-    auto back = std::make_unique<event_schedule>();
-    ASSERT_EQ(get_schedule_by_json(request.get(), "schedule", back.get()), 0);
-    EXPECT_EQ(memcmp(back.get(), s.get(), sizeof *s), 0);
-}
-
 TEST(CopyMask, ChannelsOfTheCountedElements)
 {
     const struct {
