@@ -302,15 +302,6 @@ int take_dialog_members(json_object *dialog, const json_field (&keys)[N], int ch
     return taken;
 }
 
-// A list never stored copies as an empty list, not as 16 zero entries.
-template <typename Block> void empty_when_unstored(int found, Block &block)
-{
-    if (found == 1) {
-        for (auto &entry : block.entries)
-            entry.chn_id = ACTION_ENTRY_UNUSED;
-    }
-}
-
 // Copies the channel's schedules, action lists, HTTP settings and PTZ list, as stored, to every
 // channel of the mask. -1 when one cannot be read or written.
 int copy_event_settings(const event_tables &tables, int chn, uint64_t mask)
@@ -323,14 +314,12 @@ int copy_event_settings(const event_tables &tables, int chn, uint64_t mask)
             return -1;
     }
     whiteled_params_block white;
-    int found = read_whiteled_params(VXDB_MAIN_DB, &white, tables.white_params, chn);
-    empty_when_unstored(found, white);
-    if (found < 0 || copy_whiteled_params(VXDB_MAIN_DB, &white, tables.white_params, mask) != 0)
+    if (read_whiteled_params(VXDB_MAIN_DB, &white, tables.white_params, chn) < 0 ||
+        copy_whiteled_params(VXDB_MAIN_DB, &white, tables.white_params, mask) != 0)
         return -1;
     warning_light_params_block warning;
-    found = read_warning_light_params(VXDB_MAIN_DB, &warning, tables.warning_params, chn);
-    empty_when_unstored(found, warning);
-    if (found < 0 || copy_warning_light_params(VXDB_MAIN_DB, &warning, tables.warning_params, mask) != 0)
+    if (read_warning_light_params(VXDB_MAIN_DB, &warning, tables.warning_params, chn) < 0 ||
+        copy_warning_light_params(VXDB_MAIN_DB, &warning, tables.warning_params, mask) != 0)
         return -1;
     http_notification_params http;
     if (read_http_notification_params(VXDB_MAIN_DB, &http, tables.http_params, chn) < 0 ||
