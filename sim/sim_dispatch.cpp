@@ -5,6 +5,7 @@ namespace {
 const sim_module *const served_modules[] = {
     &sim_storage_module,
     &sim_system_module,
+    &sim_video_module,
     &sim_link_module,
 };
 

@@ -71,6 +71,7 @@ struct sim_module {
 // The modules served, one per sim_<module>.cpp.
 extern const sim_module sim_storage_module;
 extern const sim_module sim_system_module;
+extern const sim_module sim_video_module;
 extern const sim_module sim_link_module;  // what every module sends: the operation log
 
 // Helpers of the routines.

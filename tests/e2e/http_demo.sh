@@ -73,6 +73,12 @@ csv=$(post 1003 "{\"language\":\"en\",\"mainType\":4,\"subTypeArr\":[11,10,26],\
 check "log export" '^Number,Time,Main,Sub,Parameter,User,Ip,Channel,Log information,' "$csv"
 check "exported rows" ',Operation,Remote configuration,User added,admin,' "$csv"
 check "no export running" '^NO$' "$(get 1022)"
+check "camera IO stored" '^OK$' "$(post 6091 '{"camId":2,"enable":1,"type":1,"triActions":4,"triChannels":"0101"}')"
+check "camera IO read from the device" '^\{ "camId": 2, "enable": 1, "type": 1, "triActions": 4, "triChannels": "0101(0){60}" \}$' \
+    "$(get '6090?2')"
+check "motion settings" '^OK$' "$(post 6012 '{"camId":1,"enable":1,"sensitivity":4,"triChannels":"1","triAlarms":0,
+    "interval":10,"motionTable":"ff00","enableMS":0}')"
+check "motion map" '^\{ "map": "ff00", "sensitivity": 4, "result": 0, "enable": 1, .*"enableAI": 0 \}$' "$(post 6098 '{"id":1}')"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -8,6 +8,8 @@
 #include "storage/storage_records.h"
 #include "system/log_records.h"
 #include "system/system_codes.h"
+#include "video/video_codes.h"
+#include "video/video_records.h"
 #include "vxrt/vx_oplog.h"
 #include "vxsocket/vxs_frame.h"
 
@@ -572,4 +574,80 @@ TEST(nvr_sim, KeepsTheOperationLogForTheLogPages)
     ASSERT_TRUE(detail.has_value());
     EXPECT_EQ(detail->header.code, reply_of(LOG_DETAIL));
     EXPECT_EQ(detail->payload, std::string(item->description));
+}
+
+// The motion map shows what the motion pages last sent the channel; the camera events answer from
+// the database record the pages store and the camera's last settings; send-only notices get nothing.
+TEST(nvr_sim, VideoEventsShowWhatWasStoredAndSent)
+{
+    test_root root;
+    sim_process sim(root, {"--seed", "5"});
+    ASSERT_TRUE(sim.ready());
+    connection client(root);
+    ASSERT_TRUE(client.open());
+    auto ask = [&](int32_t code, int32_t channel) {
+        const uint32_t sequence = client.send(code, fms_record(channel));
+        std::optional<frame> reply = client.receive();
+        if (reply) {
+            EXPECT_EQ(reply->header.sequence, sequence);
+            EXPECT_EQ(reply->header.code, reply_of(code));
+        }
+        return reply ? reply->payload : std::string("none");
+    };
+
+    motion_page_request page{};
+    strcpy(page.area, "zz");
+    page.sensitivity = 6;
+    page.channel = 4;
+    page.enable_ai = 1;
+    client.send(MOTION_PAGE, fms_record(page), 1);
+    motion_map_reply map{};
+    const std::string bytes = ask(MOTION_MAP, 4);
+    ASSERT_EQ(bytes.size(), sizeof map);
+    memcpy(&map, bytes.data(), sizeof map);
+    EXPECT_STREQ(map.map, "zz");
+    EXPECT_EQ(map.sensitivity, 6);
+    EXPECT_EQ(map.enable_ai, 1);
+    const std::string stored = run_program(root, {VXDB, "dump", "motion", "4"}).out;
+    EXPECT_NE(stored.find("\"sensitivity\": 6,"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\"motion_table\": \"zz\","), std::string::npos) << stored;
+
+    motion_area_request area{};
+    strcpy(area.area, "ab");
+    area.sensitivity = 2;
+    area.channel = 4;
+    client.send(MOTION_AREA, fms_record(area), 1);
+    memcpy(&map, ask(MOTION_MAP, 4).data(), sizeof map);
+    EXPECT_STREQ(map.map, "ab");
+    EXPECT_EQ(map.sensitivity, 2);
+    EXPECT_EQ(map.enable_ai, 1);
+    client.send(MOTION_MAP, fms_record(int32_t{64}));
+    EXPECT_FALSE(client.receive(300).has_value());  // no such channel
+
+    ASSERT_EQ(run_program(root, {VXDB, "load", "cameraio", "-"}, {},
+                          R"({"channel": 2, "enable": 1, "tri_mask": 6, "tri_actions": 5})").exit_status, 0);
+    client.send(CAMERA_IO_SET, fms_record(cameraio_request{2, 0, 3}), 1);
+    cameraio_reply io{};
+    const std::string io_bytes = ask(CAMERA_IO, 2);
+    ASSERT_EQ(io_bytes.size(), sizeof io);
+    memcpy(&io, io_bytes.data(), sizeof io);
+    EXPECT_EQ(io.channel, 2);
+    EXPECT_EQ(io.enable, 1);
+    EXPECT_EQ(io.type, 3);
+    EXPECT_EQ(io.tri_actions, 5);
+    EXPECT_EQ(std::string(io.tri_channels), "011" + std::string(61, '0'));
+
+    client.send(VOLUME_DETECT_SET, fms_record(volumedetect_request{7, 1, 2, 40, 5, 1, 2, 3}), 1);
+    volumedetect_reply volume{};
+    const std::string volume_bytes = ask(VOLUME_DETECT, 7);
+    ASSERT_EQ(volume_bytes.size(), sizeof volume);
+    memcpy(&volume, volume_bytes.data(), sizeof volume);
+    EXPECT_EQ(volume.enable, 0);  // no record stored for the channel
+    EXPECT_EQ(volume.volume, 40);
+    EXPECT_EQ(volume.ongoing_event, 3);
+    EXPECT_EQ(std::string(volume.tri_channels), std::string(64, '0'));
+
+    client.send(MOTION_CHANGED, fms_record(int32_t{4}), 1);
+    client.send(EXCEPTION_ACTIONS_CHANGED, "", 1);
+    EXPECT_FALSE(client.receive(300).has_value());
 }
