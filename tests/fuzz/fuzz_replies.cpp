@@ -1,10 +1,10 @@
-// Reply decoding: the storage and system modules' dispatchers (cgi_dispatch_reply over their route
+// Reply decoding: the storage, system and video modules' dispatchers (cgi_dispatch_reply over their route
 // tables) on frames of arbitrary codes and lengths, the disk list's merge with the configured network
 // disks included.
 //
 // Input: byte 0 chooses the reply code (one of the routes' codes, or with 0xf0 and up the next four
 // bytes as they stand), byte 1 the payload length (bit 7: the whole rest; else at most that many
-// bytes); the rest is the payload. Each frame goes to both dispatchers. Besides the sanitizers: a code
+// bytes); the rest is the payload. Each frame goes to every dispatcher. Besides the sanitizers: a code
 // without a route, and a payload shorter than one record of a records route, answer nothing and leave
 // the completion flag alone; an answer is written exactly when the flag says one was (the format
 // reply's results without a text excepted); the disk list is JSON naming each port 1-36 at most once,
@@ -20,6 +20,7 @@
 #include "storage/storage_module.h"
 #include "storage/storage_records.h"
 #include "system/system_module.h"
+#include "video/video_module.h"
 #include "vxdb/vxdb.h"
 #include "vxsocket/vxs_frame.h"
 
@@ -153,7 +154,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     cgiOut = stdout;
     for (const cgi_reply_table *table : {&storage_disk_replies, &storage_format_replies, &storage_raid_replies,
                                          &system_login_replies, &system_log_search_replies,
-                                         &system_log_export_replies})
+                                         &system_log_export_replies, &video_motion_map_replies,
+                                         &video_camera_event_replies})
         add_codes(*table);
     return 0;
 }
@@ -178,7 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const vxs_header header = vxs_make_header(1, code, 0, static_cast<int32_t>(length));
 
     const route_code *route = route_of(code);
-    for (void (*dispatcher)(void *, const void *, const void *) : {on_storage_ipc_callback, on_system_ipc_callback}) {
+    for (void (*dispatcher)(void *, const void *, const void *) : {on_storage_ipc_callback, on_system_ipc_callback,
+                                                                        on_video_ipc_callback}) {
         g_callback_done = 0;
         dispatcher(nullptr, &header, payload);
         const int done = g_callback_done;
