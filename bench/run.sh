@@ -96,6 +96,16 @@ printf '{"portId":3,"property":1,"group":2,"private":0}' >"$b/6101.json"
 printf '{"userName":"admin","md5":"%s"}' "$md5" >"$b/login.json"
 pad=$(head -c 29900 /dev/zero | tr '\0' x)
 printf '{"userName":"admin","md5":"%s","note":"%s"}' "$md5" "$pad" >"$b/login-30k.json"
+# The video-loss page of channel 1 saved whole: three week schedules of 8 x 12 segments, the interval,
+# and a copy to channels 2 and 3; then read back by "/6094".
+python3 - "$b/6095.json" <<'PY'
+import json, sys
+week = [[["08:00", "18:00", 1]] * 12] * 8
+dialog = {"interval": 10, "audible": week, "email": week, "ptz": week}
+json.dump({"chnid": 1, "dialog": dialog, "copyCnt": 2, "copyChn": [2, 3]}, open(sys.argv[1], "w"))
+PY
+printf '{"chnid":1}' >"$b/6094.json"
+printf '{"language":"en","mainType":1,"subTypeArr":[10],"curPageNum":1,"startTime":"2000-01-01 00:00:00","endTime":"2037-12-31 23:59:59","chnMask":""}' >"$b/1002.json"
 boundary=benchboundary7d3a
 {
     printf -- '--%s\r\nContent-Disposition: form-data; name="file"; filename="bench-upload.bin"\r\n' "$boundary"
@@ -139,6 +149,9 @@ get /6100 '"resultString": "OK"'
 post "/6101 setter" '(^|[[:space:]])OK$' /6101 application/json "$b/6101.json"
 post "/1000 login" '"sessionId": "[0-9]{32}"' /1000 application/json "$b/login.json"
 post "/1000 30 KB body" '"sessionId": "[0-9]{32}"' /1000 application/json "$b/login-30k.json"
+post "/6095 event save" '(^|[[:space:]])OK$' /6095 application/json "$b/6095.json"
+post "/6094 event page" '\{ "chnid": 1, "enable": 2, ' /6094 application/json "$b/6094.json"
+post "/1002 log search" '"curPageNum": 1, "log": \[ \{' /1002 application/json "$b/1002.json"
 route "/6108 1 MB upload" '(^|[[:space:]])0$' "${common[@]}" --env REQUEST_METHOD=POST --env PATH_INFO=/6108 \
     --env QUERY_STRING= --env "CONTENT_TYPE=multipart/form-data; boundary=$boundary" \
     --env "CONTENT_LENGTH=$(stat -c %s "$b/upload.multipart")" --stdin "$b/upload.multipart" \
