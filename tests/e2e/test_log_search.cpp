@@ -164,7 +164,7 @@ TEST(LogDetail, SendsTheEntryAndAnswersTheTextAsItRuns)
                              "\"ip\":\"" + std::string(50, '4') + "\",\"user\":\"admin\"}";
     run_exchanges({
         {.request = log_post("/1021", body),
-         .script = {replies(LOG_DETAIL, std::string("Disk 3 formatted, \"quick\"\0junk after the end", 46))},
+         .script = {replies(LOG_DETAIL, std::string("Disk 3 formatted, \"quick\"\0junk after the end", 44))},
          .sent = {asks(LOG_DETAIL, fms_record(asked))},
          .answer = TEXT + "Disk 3 formatted, \"quick\""},
         // Members left out are 0; a text without an end is answered whole.
