@@ -1,7 +1,9 @@
 #include "link/web_json.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace {
 // Older json-c releases reported failure as a small negative number cast to a pointer.
@@ -97,4 +99,60 @@ int on_cgi_get_string_from_json(json_object *object, const char *key, char *buff
     memcpy(buffer, text, length);
     buffer[length] = '\0';
     return 0;
+}
+
+namespace {
+using int_array = std::vector<int32_t>;
+
+void indent(printbuf *buffer, int level, int flags)
+{
+    if (flags & JSON_C_TO_STRING_PRETTY)
+        printbuf_memset(buffer, -1, (flags & JSON_C_TO_STRING_PRETTY_TAB) ? '\t' : ' ',
+                        (flags & JSON_C_TO_STRING_PRETTY_TAB) ? level : level * 2);
+}
+
+// json-c's own array layout, with each element printed as json-c prints an integer.
+int print_int_array(json_object *object, printbuf *buffer, int level, int flags)
+{
+    const auto *array = static_cast<const int_array *>(json_object_get_userdata(object));
+    const bool pretty = (flags & JSON_C_TO_STRING_PRETTY) != 0;
+    const bool spaced = (flags & JSON_C_TO_STRING_SPACED) != 0 && !pretty;
+    printbuf_strappend(buffer, "[");
+    if (pretty)
+        printbuf_strappend(buffer, "\n");
+    for (size_t i = 0; i < array->size(); ++i) {
+        if (i > 0) {
+            printbuf_strappend(buffer, ",");
+            if (pretty)
+                printbuf_strappend(buffer, "\n");
+        }
+        if (spaced)
+            printbuf_strappend(buffer, " ");
+        indent(buffer, level + 1, flags);
+        char digits[12];
+        const auto end = std::to_chars(digits, digits + sizeof digits, (*array)[i]).ptr;
+        printbuf_memappend(buffer, digits, static_cast<int>(end - digits));
+    }
+    if (pretty) {
+        if (array->size() > 0)
+            printbuf_strappend(buffer, "\n");
+        indent(buffer, level, flags);
+    }
+    return spaced ? printbuf_strappend(buffer, " ]") : printbuf_strappend(buffer, "]");
+}
+
+void free_int_array(json_object *, void *array)
+{
+    delete static_cast<int_array *>(array);
+}
+}  // namespace
+
+json_object *json_int_array(const int32_t *values, size_t count)
+{
+    json_object *object = json_object_new_array();
+    if (object == nullptr)
+        return nullptr;
+    auto *array = values != nullptr ? new int_array(values, values + count) : new int_array;
+    json_object_set_serializer(object, print_int_array, array, free_int_array);
+    return object;
 }

@@ -11,6 +11,8 @@
 
 #include <json-c/json.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 struct json_object_putter {
@@ -36,3 +38,9 @@ int on_cgi_get_int_from_json(json_object *object, const char *key, int *out);
 // terminated. 0, or -1 when an argument is null, `size` is below 1 or the member is missing or null
 // (the buffer is then unchanged).
 int on_cgi_get_string_from_json(json_object *object, const char *key, char *buffer, int size);
+
+// An array of integers for an answer, as one object instead of one per element: the numbers are
+// printed straight into json-c's buffer when the answer is written, exactly as json-c prints an array
+// of integer objects (in every form). For long lists, such as the 128 words of each log entry of a
+// page. Release it like any object; it reads as an empty array.
+json_object *json_int_array(const int32_t *values, size_t count);

@@ -65,10 +65,10 @@ json_object *entry_object(const operation_log &entry, int number)
     add(object, "disk", json_object_new_int(log_channo_is_disk(entry.main_type, entry.sub_type)));
     add(object, "size", json_object_new_int(entry.size));
     add(object, "detail", text(log_field_text(reinterpret_cast<const char *>(entry.detail), sizeof entry.detail)));
-    json_object *words = json_object_new_array();
+    int32_t words[DETAIL_WORDS];
     for (int i = 0; i < DETAIL_WORDS; ++i)
-        json_object_array_add(words, json_object_new_int(big_endian_word(entry.detail + 4 * i)));
-    add(object, "detail2", words);
+        words[i] = big_endian_word(entry.detail + 4 * i);
+    add(object, "detail2", json_int_array(words, DETAIL_WORDS));
     add(object, "ip", text(log_client_address(entry)));
     add(object, "user", text(log_field_text(entry.user, sizeof entry.user)));
     return object;

@@ -215,3 +215,27 @@ TEST(JsonFields, AnswerRowsConvertTheWireRecord)
     EXPECT_EQ(untouched.user[0], '\0');
     json_object_put(request);
 }
+
+// The integer array prints what json-c prints for an array of integer objects, in every form and
+// nested in an object (the indentation follows the level).
+TEST(JsonFields, IntegerArrayPrintsAsJsonCArray)
+{
+    const int32_t values[] = {0, -1, 7, INT32_MIN, INT32_MAX, 16777216};
+    const int forms[] = {JSON_C_TO_STRING_PLAIN, JSON_C_TO_STRING_SPACED, JSON_C_TO_STRING_PRETTY,
+                         JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_SPACED,
+                         JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_PRETTY_TAB};
+    for (size_t count : {size_t{0}, size_t{1}, std::size(values)}) {
+        json_ptr ours(json_object_new_object());
+        json_ptr theirs(json_object_new_object());
+        json_object *list = json_object_new_array();
+        for (size_t i = 0; i < count; ++i)
+            json_object_array_add(list, json_object_new_int(values[i]));
+        json_object_object_add(theirs.get(), "words", list);
+        json_object_object_add(ours.get(), "words", json_int_array(values, count));
+        for (int form : forms) {
+            EXPECT_STREQ(json_object_to_json_string_ext(ours.get(), form),
+                         json_object_to_json_string_ext(theirs.get(), form))
+                << "count " << count << ", form " << form;
+        }
+    }
+}
