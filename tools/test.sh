@@ -14,7 +14,7 @@ sqlite=(-DNVR_SQLITE_SOURCE="$sqlite_source")
 werror=(-DNVR_WERROR=ON)
 
 jobs=$(nproc)
-# Every target gets this share (14 targets: about 7 minutes); tools/fuzz-long.sh runs them for hours.
+# Every target gets this share (13 targets: about 7 minutes); tools/fuzz-long.sh runs them for hours.
 fuzz_seconds=${NVR_FUZZ_SECONDS:-30}
 
 echo "== build and test"

@@ -20,7 +20,36 @@
 
 namespace {
 const std::string SYSTEM_PATH = "/usr/bin:/bin";
-const std::string WITH_TOOLS = std::string(NVR_BIN_DIR) + ":" + SYSTEM_PATH;
+
+// PATH with the build's programs first. A cross-built program under test runs in the emulator and
+// cannot start another program of its build by itself, so there a shell wrapper that starts the tool
+// through the emulator stands in for it.
+std::string with_tools()
+{
+    static const struct tools_dir {
+        std::string dir;
+        tools_dir()
+        {
+            const std::string emulator = test_emulator_command();
+            if (emulator.empty())
+                return;
+            char name[] = "/tmp/nvr-tools-XXXXXX";
+            if (mkdtemp(name) == nullptr)
+                return;
+            dir = name;
+            write_file(dir + "/vxchip_update", "#!/bin/sh\nexec " + emulator + " " + NVR_BIN_DIR + "/vxchip_update \"$@\"\n");
+            chmod((dir + "/vxchip_update").c_str(), 0755);
+        }
+        ~tools_dir()
+        {
+            if (!dir.empty()) {
+                unlink((dir + "/vxchip_update").c_str());
+                rmdir(dir.c_str());
+            }
+        }
+    } tools;
+    return (tools.dir.empty() ? std::string(NVR_BIN_DIR) : tools.dir) + ":" + SYSTEM_PATH;
+}
 
 cgi_request vb(const std::string &query, const std::string &path = SYSTEM_PATH)
 {
@@ -83,7 +112,7 @@ const std::string MODEL = "MODEL-B.9_876543";
 
 // A row of the chip options, run with the stand-in tool on PATH and the identification CHIP MODEL.
 exchange_row chip_row(const std::string &query, const std::string &answer, const std::string &stored,
-                      const std::string &path = WITH_TOOLS)
+                      const std::string &path = with_tools())
 {
     return {.request = vb(query, path),
             .setup = [](const test_root &root) { write_file(root.file(CHIP_ID_FILE), CHIP + MODEL); },

@@ -173,6 +173,14 @@ void exec_program(char *const argv[], char *const envp[])
     execve(emulated[0], emulated, envp);
 }
 
+std::string test_emulator_command()
+{
+    std::string command;
+    for (const std::string &word : g_emulator.words)
+        command += (command.empty() ? "" : " ") + word;
+    return command;
+}
+
 cgi_result run_cgi(const test_root &root, const cgi_request &request)
 {
     process_io io;

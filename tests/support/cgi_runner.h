@@ -57,6 +57,10 @@ cgi_result run_program(const test_root &root, const std::vector<std::string> &ar
 // are started directly. Allocates nothing, so it may follow a fork; returns only on failure.
 void exec_program(char *const argv[], char *const envp[]);
 
+// The emulator command a cross-built test starts the build's programs with ("" on the build machine
+// itself): its full path and options, as one line.
+std::string test_emulator_command();
+
 // Whole file contents ("" when missing), and whether a file exists.
 std::string read_file(const std::string &path);
 bool file_exists(const std::string &path);
